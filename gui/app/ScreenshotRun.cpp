@@ -1,0 +1,72 @@
+#include "app/ScreenshotRun.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "app/StartUp.h"
+
+namespace {
+
+// Milliseconds since this process started, from the kernel's own record of
+// the start (in clock ticks since boot), so the figure includes loading.
+double MillisecondsSinceProcessStart() {
+  std::ifstream stat("/proc/self/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const auto close = text.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  // Field 22 (starttime); fields from 3 on follow the command name.
+  for (int i = 3; i <= 22 && (fields >> field); ++i) {
+  }
+  const double start = std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  timespec now{};
+  clock_gettime(CLOCK_BOOTTIME, &now);
+  return (now.tv_sec + now.tv_nsec / 1e9 - start) * 1000.0;
+}
+
+void Save(QWidget* window, const QDir& dir, const QString& name) {
+  QCoreApplication::processEvents();
+  const QString path = dir.filePath(name + QStringLiteral(".png"));
+  if (!window->grab().save(path)) std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
+}
+
+}  // namespace
+
+void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
+  QTimer::singleShot(0, [&windows, folder] {
+    std::fprintf(stderr, "screenshots: welcome page shown %.0f ms after the program started\n",
+                 MillisecondsSinceProcessStart());
+    QDir dir(folder);
+    dir.mkpath(QStringLiteral("."));
+    TForm1* form = windows.Form1.get();
+    auto* pages = form->findChild<QStackedWidget*>(QStringLiteral("PageControlConf"));
+    auto page = [&](const char* name) { pages->setCurrentWidget(form->findChild<QWidget*>(QLatin1String(name))); };
+
+    Save(form, dir, QStringLiteral("1-welcome"));
+    page("TabSheetCOMDetect");
+    Save(form, dir, QStringLiteral("2-serial-port-manual"));
+    form->findChild<QRadioButton*>(QStringLiteral("RadioButtonConnectionModeAuto"))->click();
+    Save(form, dir, QStringLiteral("3-serial-port-auto"));
+    form->findChild<QRadioButton*>(QStringLiteral("RadioButtonConnectionModeManual"))->click();
+    page("TabSheetCheckVersion");
+    Save(form, dir, QStringLiteral("4-version"));
+    page("TabSheetFirmwareProgress");
+    Save(form, dir, QStringLiteral("5-progress"));
+    page("TabSheetFirmwareUpgrade");
+    Save(form, dir, QStringLiteral("6-engineering"));
+    page("TabSheetWelcome");
+    windows.frmAbout->show();
+    Save(windows.frmAbout.get(), dir, QStringLiteral("7-about"));
+    Save(windows.frmAgreement.get(), dir, QStringLiteral("8-agreement"));
+    QCoreApplication::exit(0);
+  });
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The About dialog: the product, the program's version and date, and the
+// read-me text of the current language. Shown without blocking the wizard;
+// closing it hides it and keeps its content.
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+namespace Ui {
+class TfrmAbout;
+}
+
+class TfrmAbout : public QDialog {
+  Q_OBJECT
+ public:
+  // Longest line the read-me box takes; a longer line of the file is shown
+  // in pieces of this many characters, each a line of its own.
+  static constexpr int ReadMePieceLength = 499;
+
+  explicit TfrmAbout(QWidget* parent = nullptr);
+  ~TfrmAbout() override;
+
+  // Replaces the read-me text by the lines of the file at path. A file that
+  // cannot be opened leaves the text as it is; a read error ends the loading
+  // with the lines read so far.
+  void LoadReadMe(const QString& path);
+
+ public slots:
+  void btnOKClick();
+
+ private:
+  std::unique_ptr<Ui::TfrmAbout> ui;
+};

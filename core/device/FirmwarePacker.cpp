@@ -1,6 +1,7 @@
 #include "device/FirmwarePacker.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/Exception.h"
 #include "device/FirmwareCoding.h"
@@ -69,25 +70,47 @@ std::vector<std::uint8_t> PackFirmwareFile(const std::vector<IntelHexRecord>& re
     body += ScrambleRecord(bytes);
   };
 
+  // The upper address word as the HEX file has it, and as the loader will
+  // have it: a split record's piece that starts past 0xFFFF needs an
+  // extended address record of its own, and the file's own word is put back
+  // before the next record.
+  std::optional<std::uint16_t> hexUpper, loaderUpper;
+  const auto setUpper = [&](std::uint16_t upper) {
+    if (loaderUpper == upper) return;
+    const std::uint8_t word[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)};
+    put(ihExtendedLinearAddress, 0, word);
+    loaderUpper = upper;
+  };
+
   for (const IntelHexRecord& record : records) {
     const std::string where = "HEX line " + std::to_string(record.Line) + ": ";
-    if (record.Type == ihExtendedSegmentAddress) {
-      throw Exception(where + "extended segment address records are not supported; the unit's loader knows "
-                              "only extended linear addresses");
+    switch (record.Type) {
+      case ihExtendedSegmentAddress:
+        throw Exception(where + "extended segment address records are not supported; the unit's loader knows "
+                                "only extended linear addresses");
+      case ihExtendedLinearAddress:
+        if (record.Data.size() != 2) throw Exception(where + "an extended address record must hold 2 bytes");
+        hexUpper = static_cast<std::uint16_t>(record.Data.at(0) << 8 | record.Data.at(1));
+        setUpper(*hexUpper);
+        continue;
+      case ihData:
+        break;
+      default:
+        if (record.Data.size() > MaxPackedRecordData) throw Exception(where + "record too long to pack");
+        put(record.Type, record.Address, record.Data);
+        continue;
     }
-    if (record.Type != ihData) {
-      if (record.Data.size() > PackedRecordData) throw Exception(where + "record too long to pack");
-      put(record.Type, record.Address, record.Data);
+    if (hexUpper) setUpper(*hexUpper);
+    if (record.Data.size() <= MaxPackedRecordData) {
+      put(ihData, record.Address, record.Data);
       continue;
     }
-    // The loader places a record's bytes one after the other from its
-    // address, so a piece of a split record must not start past 0xFFFF.
-    for (std::size_t at = 0; at < record.Data.size() || at == 0; at += PackedRecordData) {
-      const std::uint32_t address = record.Address + at;
-      if (address > 0xFFFF) {
-        throw Exception(where + "a data record longer than " + std::to_string(PackedRecordData) +
-                        " bytes that runs past a 64 KiB boundary cannot be split");
-      }
+    for (std::size_t at = 0; at < record.Data.size(); at += PackedRecordData) {
+      // The loader places a record's bytes one after another from its
+      // address, across a 64 KiB boundary too; a piece may only start past it
+      // under its own upper address word.
+      const std::uint32_t address = record.Address + static_cast<std::uint32_t>(at);
+      if (hexUpper) setUpper(static_cast<std::uint16_t>(*hexUpper + (address >> 16)));
       const std::size_t n = std::min(PackedRecordData, record.Data.size() - at);
       put(ihData, static_cast<std::uint16_t>(address), std::span(record.Data).subspan(at, n));
     }

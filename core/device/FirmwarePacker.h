@@ -9,8 +9,10 @@
 
 #include "device/IntelHex.h"
 
-// The longest data record the packer writes; longer data records are split.
-// A record's digits must stay within the loader's 97, checksum byte included.
+// The longest record the loader reads has 43 data bytes: its digits, checksum
+// byte included, must stay within 97. Longer data records are split into
+// pieces of PackedRecordData bytes.
+constexpr std::size_t MaxPackedRecordData = 43;
 constexpr std::size_t PackedRecordData = 32;
 
 // One record's bytes (count, address, type, data, checksum) as the file
@@ -25,6 +27,6 @@ std::vector<std::uint8_t> MakeFirmwareHeader(const std::string& version, const s
 // Builds the whole file, records in the order given. Throws Exception with a
 // clear text for a version or date too long for the header, an extended
 // segment address record (the unit knows only linear addresses), a record
-// that cannot be packed, or a result that would not be fit to flash.
+// too long to pack, or a result that would not be fit to flash.
 std::vector<std::uint8_t> PackFirmwareFile(const std::vector<IntelHexRecord>& records,
                                            const std::string& version, const std::string& date);

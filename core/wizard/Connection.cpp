@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "wizard/BaudRates.h"
+#include "common/BaudRates.h"
 
 namespace {
 const char* const EndOfStaticData = "[END OF STATIC DATA]";
@@ -10,7 +10,7 @@ const char* const DetectingFailed = "Serial port detecting failed!";
 const char* const ComDevicePrefix = "\\\\.\\COM";
 }  // namespace
 
-Connection::Connection(ConnectionPort& port, PortLists& lists, WizardTimer& timer1, WizardTimer& timerConnection,
+Connection::Connection(UnitPort& port, PortLists& lists, WizardTimer& timer1, WizardTimer& timerConnection,
                        MessageBoxes& boxes, const LanguageTexts& texts)
     : port_(port), lists_(lists), timer1_(timer1), timerConnection_(timerConnection), boxes_(boxes), texts_(texts) {
   lists_.OnRefreshed = [this] { FillPortList(); };
@@ -92,8 +92,8 @@ void Connection::OpenPortClick(bool byUser) {
             break;
           }
         }
-        Page.BaudRateIndex = DefaultBaudPosition;
-        Page.AutoBaudText = BaudRateNames[BaudChoices[DefaultBaudPosition]];
+        Page.BaudRateIndex = DefaultBaudChoice;
+        Page.AutoBaudText = BaudRateNames[BaudChoices[DefaultBaudChoice]];
       } else {
         Page.AutoPortText = "N/A";
         Page.AutoBaudText = "N/A";
@@ -301,7 +301,7 @@ void Connection::RadioButtonConnectionModeAutoClick(bool autoSelected) {
   } else {
     Page.ComPortIndex = 0;
     Page.ComPortText = Page.ComPortEntries.front();
-    Page.BaudRateIndex = DefaultBaudPosition;
+    Page.BaudRateIndex = DefaultBaudChoice;
   }
   Changed();
 }
@@ -322,7 +322,7 @@ void Connection::SelectDefaults() {
   if (Page.ComPortEntries.empty()) FillPortList();
   Page.ComPortIndex = 0;
   Page.ComPortText = Page.ComPortEntries.front();
-  Page.BaudRateIndex = DefaultBaudPosition;
+  Page.BaudRateIndex = DefaultBaudChoice;
   Changed();
 }
 

@@ -12,14 +12,14 @@
 #include "common/WizardTimer.h"
 #include "lang/LanguageTexts.h"
 #include "ports/PortLists.h"
-#include "wizard/ConnectionPort.h"
+#include "device/UnitPort.h"
 #include "wizard/SerialPage.h"
 
 enum class TConnectPhase { Disconnected = 0, Connecting = 1, Connected = 2 };
 
 class Connection {
  public:
-  Connection(ConnectionPort& port, PortLists& lists, WizardTimer& timer1, WizardTimer& timerConnection,
+  Connection(UnitPort& port, PortLists& lists, WizardTimer& timer1, WizardTimer& timerConnection,
              MessageBoxes& boxes, const LanguageTexts& texts);
 
   SerialPage Page;
@@ -78,7 +78,7 @@ class Connection {
   void Fail(const std::string& text, const std::string& caption, MsgIcon icon);
   void Changed();
 
-  ConnectionPort& port_;
+  UnitPort& port_;
   PortLists& lists_;
   WizardTimer& timer1_;
   WizardTimer& timerConnection_;

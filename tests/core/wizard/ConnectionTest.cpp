@@ -21,7 +21,7 @@ struct Rig {
     for (int n : ports) port.Openable.insert("\\\\.\\COM" + std::to_string(n));
     c.SendQuery = [this] {
       queries.push_back(c.ConnectTicks);
-      queryPorts.push_back(port.DeviceName() + "@" + std::to_string(port.BaudRate));
+      queryPorts.push_back(port.DeviceName() + "@" + std::to_string(port.Rate));
       return true;
     };
     lists.RefreshPortLists();

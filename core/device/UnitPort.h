@@ -1,0 +1,22 @@
+#pragma once
+// What the wizard needs of the serial port to the unit: the window's TComm
+// behind it, a scripted port in tests.
+#include <cstdint>
+#include <string>
+
+class UnitPort {
+ public:
+  virtual ~UnitPort() = default;
+  virtual void Open() = 0;  // a device that does not open leaves Connected() false
+  virtual void Close() = 0;
+  virtual bool Connected() const = 0;
+  virtual void SetDeviceName(const std::string& name) = 0;  // ignored while open
+  virtual std::string DeviceName() const = 0;
+  virtual void SetBaudRate(int rateCode) = 0;  // applied at once to an open port
+  virtual int BaudRate() const = 0;
+  virtual void SetRTS(bool on) = 0;  // raise an error on a closed port
+  virtual void SetDTR(bool on) = 0;
+  // Byte counts, -1 on a closed port; never raise.
+  virtual int32_t Read(void* buffer, int32_t count) = 0;
+  virtual int32_t Write(const void* buffer, int32_t count) = 0;
+};

@@ -1,0 +1,144 @@
+#include "device/DeviceLink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+using namespace std::string_literals;
+
+namespace {
+// A port whose far end is a string.
+class StringPort : public UnitPort {
+ public:
+  std::string Incoming, Written;
+  bool IsOpen = true, WriteFails = false;
+  void Open() override { IsOpen = true; }
+  void Close() override { IsOpen = false; }
+  bool Connected() const override { return IsOpen; }
+  void SetDeviceName(const std::string&) override {}
+  std::string DeviceName() const override { return "\\\\.\\COM1"; }
+  void SetBaudRate(int) override {}
+  int BaudRate() const override { return 12; }
+  void SetRTS(bool) override {}
+  void SetDTR(bool) override {}
+  int32_t Read(void* buffer, int32_t count) override {
+    if (!IsOpen) return -1;
+    int32_t n = std::min<int32_t>(count, static_cast<int32_t>(Incoming.size()));
+    Incoming.copy(static_cast<char*>(buffer), n);
+    Incoming.erase(0, n);
+    return n;
+  }
+  int32_t Write(const void* buffer, int32_t count) override {
+    if (!IsOpen) return -1;
+    if (WriteFails) return 0;
+    Written.append(static_cast<const char*>(buffer), count);
+    return count;
+  }
+};
+
+struct LinkRig {
+  StringPort port;
+  DeviceLink link{port};
+  std::vector<std::string> evaluated;
+  std::string bootBytes;
+  LinkRig() {
+    link.EvaluateReplyLine = [this](std::string_view line) { evaluated.emplace_back(line); };
+    link.FeedBootByte = [this](uint8_t b) { bootBytes += static_cast<char>(b); };
+  }
+  void Arrive(const std::string& bytes) {
+    port.Incoming += bytes;
+    // The port wakes again while bytes are waiting.
+    while (!port.Incoming.empty()) link.DeviceDataReceived(static_cast<uint32_t>(port.Incoming.size()));
+  }
+};
+}  // namespace
+
+TEST(DeviceLink, SendsTheTestRequestsAsWholeSentences) {
+  LinkRig r;
+  EXPECT_TRUE(r.link.SendTestRequest(16));
+  EXPECT_TRUE(r.link.SendTestRequest(8));
+  EXPECT_EQ(r.port.Written, "$PTST,,,,,00016*18\r\n$PTST,,,,,00008*17\r\n");
+}
+
+TEST(DeviceLink, AFailedWriteIsAnsweredByTheWizardsPolicy) {
+  LinkRig r;
+  r.port.WriteFails = true;
+  EXPECT_FALSE(r.link.SendTestRequest(16));  // no policy: a plain failure
+  int asked = 0;
+  r.link.WriteFailed = [&] { ++asked; return true; };  // as in Auto mode
+  EXPECT_TRUE(r.link.SendTestRequest(16));
+  r.port.IsOpen = false;
+  r.port.WriteFails = false;
+  EXPECT_TRUE(r.link.SendTestRequest(16));
+  EXPECT_EQ(asked, 2);
+  EXPECT_FALSE(r.link.WriteBytes("x", 1));
+}
+
+TEST(DeviceLink, AssemblesLinesAcrossAndWithinNotifications) {
+  LinkRig r;
+  r.Arrive("first\r\nsec");
+  r.Arrive("ond\rstill\0 second\n"s);
+  r.Arrive("\r\n\0\n"s);
+  EXPECT_EQ(r.evaluated, (std::vector<std::string>{"first\r\n", "secondstill second\r\n", "\r\n", "\r\n"}));
+  EXPECT_EQ(r.link.MemoRecord.Lines().front(), "first");
+  EXPECT_EQ(r.link.MemoRecord.Lines().size(), 4u);
+  // The boot-loader receiver sees every byte, line ends and NULs included.
+  EXPECT_EQ(r.bootBytes, "first\r\nsecond\rstill\0 second\n\r\n\0\n"s);
+}
+
+TEST(DeviceLink, LinesOf83CharactersOrMoreAreDropped) {
+  LinkRig r;
+  std::string marker = "[END OF STATIC DATA]";
+  std::string longest = marker + std::string(82 - marker.size(), 'x');
+  r.Arrive(longest + "\r\n");
+  r.Arrive(longest + "y\r\n");
+  r.Arrive(std::string(100000, '\x55') + "\n");  // a run of binary without a line end
+  EXPECT_EQ(r.evaluated, (std::vector<std::string>{longest + "\r\n"}));
+  EXPECT_TRUE(r.link.ReplyLine.empty());
+  r.Arrive(std::string(100000, '\x55'));
+  EXPECT_LE(r.link.ReplyLine.size(), 83u);  // never grows without limit
+  r.Arrive("\nok\n");
+  EXPECT_EQ(r.evaluated.back(), "ok\r\n");
+}
+
+TEST(DeviceLink, PicksTheUnitsIdentityOutOfItsLines) {
+  LinkRig r;
+  r.Arrive(
+      "Software Version Code = (1.05)\r\n"
+      "Model ID = (KQ-30)\r\nModel Version = (A1)\r\nModel Serial Code = (SN 7)\r\n"
+      "Product Code = (70000)\r\nDatabase Version = (3x)\r\nCertification = (1)\r\n"
+      "Load Equivalency = (abc)\r\n[FwVersion]=KQ30 1.05 (2026)\r\nRS232=(9600) NMEA=(4800)\r\n");
+  const TDeviceInfo& d = r.link.DeviceInfo;
+  EXPECT_EQ(r.link.OriginalVersion, "1.05");
+  EXPECT_EQ(d.ModelId, "KQ-30");
+  EXPECT_EQ(d.ModelVersion, "A1");
+  EXPECT_EQ(d.ModelSerialCode, "SN 7");
+  EXPECT_EQ(d.ProductCode, static_cast<int16_t>(70000));  // cut to the field's width
+  EXPECT_EQ(d.DatabaseVersion, 3);
+  EXPECT_STREQ(CertificationText(d.Certification), "Level B");
+  EXPECT_EQ(d.LoadEquivalency, 0);
+  EXPECT_EQ(d.FirmwareVersion, "KQ30 1.05 (2026)");
+  EXPECT_EQ(r.link.BaudRs232Index, 4);
+  EXPECT_EQ(r.link.BaudNmeaIndex, 1);
+
+  // Without its terminator a key gives no value; the version becomes empty.
+  r.Arrive("Model ID = (OTHER\r\nSoftware Version Code = (1.06\r\nRS232=(1234)\r\n");
+  EXPECT_EQ(d.ModelId, "KQ-30");
+  EXPECT_EQ(r.link.OriginalVersion, "");
+  EXPECT_EQ(r.link.BaudRs232Index, 0);
+  EXPECT_EQ(r.link.BaudNmeaIndex, 0);
+
+  r.Arrive("Model ID = (" + std::string(40, 'M') + ")\r\n");
+  EXPECT_EQ(d.ModelId, std::string(31, 'M'));
+}
+
+TEST(DeviceLink, TheLogKeepsTheNewestLines) {
+  LinkRig r;
+  std::string many;
+  for (size_t i = 0; i < LineLog::MaxLines + 10; ++i) many += "line " + std::to_string(i) + "\n";
+  r.Arrive(many);
+  EXPECT_EQ(r.link.MemoRecord.Lines().size(), LineLog::MaxLines);
+  EXPECT_EQ(r.link.MemoRecord.Lines().front(), "line 10");
+  EXPECT_EQ(r.link.MemoRecord.Added(), LineLog::MaxLines + 10);
+}

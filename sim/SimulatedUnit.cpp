@@ -14,23 +14,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "common/PortFolder.h"
 #include "sim/LineSpeed.h"
 
 namespace {
-std::string DefaultPortFolder() {
-  if (const char* dir = std::getenv("KQ30_PORT_DIR"); dir && *dir) return dir;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-    return std::string(runtime) + "/kq30-ports";
-  return "/tmp/kq30-ports-" + std::to_string(getuid());
-}
-
-void MakeFolder(const std::string& folder) {
-  for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-    mkdir(folder.substr(0, slash).c_str(), 0700);
-  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-    throw std::runtime_error("cannot create the port folder " + folder + ": " + std::strerror(errno));
-}
-
 void WriteAll(int fd, const std::string& text) {
   size_t done = 0;
   while (done < text.size()) {
@@ -76,8 +63,8 @@ void SimulatedUnit::Start() {
   cfmakeraw(&raw);
   tcsetattr(slave_, TCSANOW, &raw);
 
-  std::string folder = options_.PortFolder.empty() ? DefaultPortFolder() : options_.PortFolder;
-  MakeFolder(folder);
+  std::string folder = options_.PortFolder.empty() ? PortFolderPath() : options_.PortFolder;
+  if (!EnsurePortFolder(folder)) throw std::runtime_error("cannot create the port folder " + folder);
   portNumber_ = options_.PortNumber;
   if (portNumber_ == 0) {
     for (int n = 1; n < 65536 && portNumber_ == 0; ++n) {

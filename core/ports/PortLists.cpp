@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "comm/platform/ComDeviceName.h"
+
 PortLists::PortLists(PortPlatform& platform) : platform_(platform) {}
 
 void PortLists::RefreshPortLists() {
@@ -50,8 +52,7 @@ std::optional<PortLists::Details> PortLists::PortDetails(int number) const {
 
 bool PortLists::CheckOpenPortRemoved(bool connected, const std::string& deviceName) const {
   if (!connected) return false;
-  if (auto n = ComPortNumber(deviceName))
-    return std::find(PortNumbers.begin(), PortNumbers.end(), *n) == PortNumbers.end();
+  if (int n = ComPortNumber(deviceName)) return std::find(PortNumbers.begin(), PortNumbers.end(), n) == PortNumbers.end();
   // A port opened by its device path has gone when no listed port leads to it.
   return std::none_of(present_.begin(), present_.end(), [&](const PortInfo& p) { return p.Device == deviceName; });
 }
@@ -65,18 +66,4 @@ void PortLists::StartWatching(WindowDispatcher& dispatcher, std::function<void()
       if (onDeviceChange) onDeviceChange();
     });
   });
-}
-
-std::optional<int> ComPortNumber(const std::string& deviceName) {
-  static const std::string prefix = "\\\\.\\COM";
-  if (deviceName.size() <= prefix.size() || deviceName.size() > prefix.size() + 5) return std::nullopt;
-  if (deviceName.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  int n = 0;
-  for (size_t i = prefix.size(); i < deviceName.size(); ++i) {
-    char c = deviceName[i];
-    if (c < '0' || c > '9') return std::nullopt;
-    n = n * 10 + (c - '0');
-  }
-  if (n < 1 || n > 65535) return std::nullopt;
-  return n;
 }

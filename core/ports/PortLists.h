@@ -58,6 +58,3 @@ class PortLists {
   std::vector<Details> probed_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // watched by notifications in flight
 };
-
-// "\\.\COM12" -> 12. Only digits may follow "COM"; anything else names no port.
-std::optional<int> ComPortNumber(const std::string& deviceName);

@@ -5,26 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <map>
-
-std::string PortFolderPath() {
-  if (const char* dir = std::getenv("KQ30_PORT_DIR"); dir && *dir) return dir;
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-    return std::string(runtime) + "/kq30-ports";
-  return "/tmp/kq30-ports-" + std::to_string(getuid());
-}
-
-bool EnsurePortFolder(const std::string& folder) {
-  struct stat st {};
-  if (stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  // Create the missing parents too (KQ30_PORT_DIR may name a deep path).
-  for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-    mkdir(folder.substr(0, slash).c_str(), 0700);
-  return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
 
 int PortLinkNumber(const std::string& name) {
   if (name.size() < 4 || name.size() > 8 || name.compare(0, 3, "com") != 0 || name[3] == '0') return 0;

@@ -5,13 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/PortFolder.h"
 #include "ports/PortInfo.h"
-
-// $KQ30_PORT_DIR, else $XDG_RUNTIME_DIR/kq30-ports, else /tmp/kq30-ports-<uid>.
-std::string PortFolderPath();
-
-// Creates the folder (mode 0700) if it is missing; false when it can't be.
-bool EnsurePortFolder(const std::string& folder);
 
 // The links "comN" (N from 1 to 65535, no leading zero) that lead to a
 // character device. A dangling link or a link to anything else is no port.

@@ -2,34 +2,21 @@
 
 #include <fcntl.h>
 #include <pty.h>
-#include <sys/file.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <mutex>
 
+#include "comm/Comm.h"
+#include "common/QueueDispatcher.h"
 #include "ports/posix/LinuxPortPlatform.h"
+#include "ports/posix/ProbeSerialDevice.h"
 #include "ports/posix/PortFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-// Opens a device the way the serial port does (exclusive, for root too) and
-// tells why not.
-PortProbe ExclusiveProbe(const std::string& device) {
-  int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return {false, "cannot open"};
-  bool ok = flock(fd, LOCK_EX | LOCK_NB) == 0;
-  close(fd);
-  return {ok, ok ? "" : "busy"};
-}
-
 struct Pty {
   int master = -1, slave = -1;
   std::string name;
@@ -41,34 +28,6 @@ struct Pty {
     close(master);
     close(slave);
   }
-};
-
-// A window thread the test pumps.
-class TestDispatcher : public WindowDispatcher {
- public:
-  void Post(std::function<void()> fn) override {
-    std::lock_guard lock(mutex_);
-    queue_.push_back(std::move(fn));
-    cv_.notify_all();
-  }
-  // Runs what arrives until pred holds or the time is up.
-  bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    auto end = std::chrono::steady_clock::now() + limit;
-    while (!pred()) {
-      std::unique_lock lock(mutex_);
-      if (!cv_.wait_until(lock, end, [&] { return !queue_.empty(); })) return pred();
-      auto fn = std::move(queue_.front());
-      queue_.pop_front();
-      lock.unlock();
-      fn();
-    }
-    return true;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
 };
 
 class PortListsTest : public ::testing::Test {
@@ -91,7 +50,7 @@ TEST_F(PortListsTest, LinksBecomeAscendingPortsAndAllOpen) {
   Link("com7", a.name);
   Link("com3", b.name);
   Link("com12", c.name);
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
   lists.RefreshPortLists();
   EXPECT_EQ(lists.PortNumbers, (std::vector<int>{3, 7, 12}));
@@ -104,16 +63,21 @@ TEST_F(PortListsTest, LinksBecomeAscendingPortsAndAllOpen) {
 TEST_F(PortListsTest, BusyPortIsListedButNotOpenable) {
   Link("com3", a.name);
   Link("com4", b.name);
-  int holder = open(b.name.c_str(), O_RDWR | O_NOCTTY);
-  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  QueueDispatcher window;
+  TComm holder(window);
+  holder.SetDeviceName(b.name);
+  holder.Open();
+  ASSERT_TRUE(holder.Connected());
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
   lists.RefreshPortLists();
-  close(holder);
+  holder.Close();
   EXPECT_EQ(lists.PortNumbers, (std::vector<int>{3, 4}));
   EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3}));
   EXPECT_FALSE(lists.PortDetails(4)->Probe.Openable);
-  EXPECT_FALSE(lists.PortDetails(4)->Probe.Why.empty());
+  EXPECT_EQ(lists.PortDetails(4)->Probe.Why, "busy: in use by this or another program");
+  lists.RefreshPortLists();
+  EXPECT_EQ(lists.OpenablePorts, (std::vector<int>{3, 4}));
 }
 
 TEST_F(PortListsTest, WhatIsNotATerminalLinkIsNoPort) {
@@ -124,7 +88,7 @@ TEST_F(PortListsTest, WhatIsNotATerminalLinkIsNoPort) {
   Link("comX", a.name);
   Link("com5", a.name);
   Link("com6", a.name);  // a second link to the same device
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
   lists.RefreshPortLists();
   EXPECT_EQ(lists.PortNumbers, (std::vector<int>{5}));
@@ -134,7 +98,7 @@ TEST_F(PortListsTest, WhatIsNotATerminalLinkIsNoPort) {
 
 TEST_F(PortListsTest, NoPortKeepsTheLastProbeAndShowsNA) {
   Link("com3", a.name);
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
   lists.RefreshPortLists();
   fs::remove(folder / "com3");
@@ -154,7 +118,7 @@ TEST_F(PortListsTest, BothListsHoldAtMost256Ports) {
     fs::remove(folder / ("com" + std::to_string(n)));
     Link("com" + std::to_string(n), ptys.back()->name);
   }
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
   lists.RefreshPortLists();
   ASSERT_EQ(lists.PortCount(), PortLists::MaxPorts);
@@ -164,23 +128,23 @@ TEST_F(PortListsTest, BothListsHoldAtMost256Ports) {
 }
 
 TEST_F(PortListsTest, ArrivalsAndRemovalsRefreshWithoutBeingAsked) {
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
-  TestDispatcher window;
+  QueueDispatcher window;
   int changes = 0;
   lists.StartWatching(window, [&] { ++changes; });
   lists.RefreshPortLists();
   Link("com9", a.name);
-  ASSERT_TRUE(window.PumpUntil([&] { return lists.PortNumbers == std::vector<int>{9}; }));
+  ASSERT_TRUE(window.RunUntil([&] { return lists.PortNumbers == std::vector<int>{9}; }, std::chrono::seconds(5)));
   fs::remove(folder / "com9");
-  ASSERT_TRUE(window.PumpUntil([&] { return lists.PortCount() == 0; }));
+  ASSERT_TRUE(window.RunUntil([&] { return lists.PortCount() == 0; }, std::chrono::seconds(5)));
   EXPECT_GE(changes, 2);
 }
 
 TEST_F(PortListsTest, RemovalOfThePortInUseIsTold) {
   Link("com3", a.name);
   Link("com5", b.name);
-  LinuxPortPlatform platform(ExclusiveProbe, folder, false);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
   PortLists lists(platform);
   lists.RefreshPortLists();
   fs::remove(folder / "com5");
@@ -192,18 +156,10 @@ TEST_F(PortListsTest, RemovalOfThePortInUseIsTold) {
   EXPECT_TRUE(lists.CheckOpenPortRemoved(true, b.name));
 }
 
-TEST(ComPortNumber, OnlyDigitsAfterComNameAPort) {
-  EXPECT_EQ(ComPortNumber("\\\\.\\COM3"), 3);
-  EXPECT_EQ(ComPortNumber("\\\\.\\COM65535"), 65535);
-  for (const char* bad : {"\\\\.\\COM", "\\\\.\\COM0", "\\\\.\\COM3a", "\\\\.\\COM../x", "\\\\.\\COM65536",
-                          "COM3", "\\\\.\\COM-1", "\\\\.\\COM 3"})
-    EXPECT_FALSE(ComPortNumber(bad)) << bad;
-}
-
 TEST(KernelSerialDevices, ListingWorksWhateverTheMachineHas) {
   // This machine may have no serial device at all; the table must still be
   // sound: every kernel device has a device node and a number.
-  LinuxPortPlatform platform(ExclusiveProbe, (fs::temp_directory_path() / "kq30-none").string(), true);
+  LinuxPortPlatform platform(ProbeSerialDevice, (fs::temp_directory_path() / "kq30-none").string(), true);
   auto ports = platform.ListPortDevices();
   ASSERT_TRUE(ports);
   for (const auto& p : *ports) {

@@ -1,0 +1,11 @@
+#pragma once
+// The port folder: links named comN in it make the device they point to
+// COM port N. $KQ30_PORT_DIR, else $XDG_RUNTIME_DIR/kq30-ports, else
+// /tmp/kq30-ports-<uid>.
+#include <string>
+
+std::string PortFolderPath();
+
+// Creates the folder and its missing parents (mode 0700); false when it
+// can't be had as a folder.
+bool EnsurePortFolder(const std::string& folder);

@@ -10,9 +10,9 @@
 
 namespace {
 
-const char* const kIdentifiers[] = {"ABK", "ABM", "ACK", "ALR", "BBM", "BDY", "BTH", "DBG", "FRQ", "GBS",
-                                    "GSA", "HDT", "MID", "MOB", "RMC", "SSD", "TPS", "TST", "VDM", "VDO",
-                                    "VSD", "GGA", "TXT", "XYZ", "tst"};
+const char* const kIdentifiers[] = {"ABK", "ABM", "ACK", "ALR", "BBM", "BDY", "BTH", "DBG", "FRQ",
+                                    "GBS", "GSA", "HDT", "MID", "MOB", "RMC", "SSD", "TPS", "TST",
+                                    "VDM", "VDO", "VSD", "GGA", "TXT", "XYZ", "tst"};
 
 template <class T>
 void Fill(FuzzedDataProvider& in, T& value) {
@@ -44,14 +44,14 @@ void FillStore(FuzzedDataProvider& in, SentenceDataStore& s) {
   FillAll(in, s.ALR.Time, s.ALR.AlarmNumber, s.ALR.Condition, s.ALR.AcknowledgeState, s.ALR.Description);
   FillAll(in, s.BBM.TotalSentences, s.BBM.SentenceNumber, s.BBM.SequentialId, s.BBM.FillBits, s.BBM.Data,
           s.BBM.Channel, s.BBM.MessageId);
-  FillAll(in, s.GBS.Time, s.GBS.LatitudeError, s.GBS.LongitudeError, s.GBS.AltitudeError, s.GBS.FailedSatellite,
-          s.GBS.MissedDetection, s.GBS.Bias, s.GBS.BiasDeviation);
+  FillAll(in, s.GBS.Time, s.GBS.LatitudeError, s.GBS.LongitudeError, s.GBS.AltitudeError,
+          s.GBS.FailedSatellite, s.GBS.MissedDetection, s.GBS.Bias, s.GBS.BiasDeviation);
   FillAll(in, s.GSA.Mode, s.GSA.FixMode, s.GSA.Satellites, s.GSA.Pdop, s.GSA.Hdop, s.GSA.Vdop);
   FillAll(in, s.HDT.Heading);
-  FillAll(in, s.RMC.Time, s.RMC.Status, s.RMC.Latitude, s.RMC.Longitude, s.RMC.Speed, s.RMC.Course, s.RMC.Year,
-          s.RMC.Month, s.RMC.Day, s.RMC.Variation, s.RMC.VariationDirection, s.RMC.Mode);
-  FillAll(in, s.SSD.CallSign, s.SSD.Name, s.SSD.ReferenceA, s.SSD.ReferenceB, s.SSD.ReferenceC, s.SSD.ReferenceD,
-          s.SSD.DteFlag, s.SSD.Source);
+  FillAll(in, s.RMC.Time, s.RMC.Status, s.RMC.Latitude, s.RMC.Longitude, s.RMC.Speed, s.RMC.Course,
+          s.RMC.Year, s.RMC.Month, s.RMC.Day, s.RMC.Variation, s.RMC.VariationDirection, s.RMC.Mode);
+  FillAll(in, s.SSD.CallSign, s.SSD.Name, s.SSD.ReferenceA, s.SSD.ReferenceB, s.SSD.ReferenceC,
+          s.SSD.ReferenceD, s.SSD.DteFlag, s.SSD.Source);
   FillAll(in, s.VDM.TotalSentences, s.VDM.SentenceNumber, s.VDM.SequentialId, s.VDM.FillBits, s.VDM.Data,
           s.VDM.Channel);
   s.VDO = VdoFields{s.VDM};
@@ -65,7 +65,8 @@ void FillStore(FuzzedDataProvider& in, SentenceDataStore& s) {
   FillAll(in, s.BTH.Values, s.BTH.Text);
   FillAll(in, s.DBG.Codes, s.DBG.Values, s.DBG.SubfieldLetter);
   FillAll(in, s.TPS.Number, s.TPS.Text);
-  FillAll(in, s.MOB.Id, s.MOB.Number, s.MOB.Code, s.MOB.Value, s.MOB.ValuePresent, s.MOB.Data, s.MOB.DataCount);
+  FillAll(in, s.MOB.Id, s.MOB.Number, s.MOB.Code, s.MOB.Value, s.MOB.ValuePresent, s.MOB.Data,
+          s.MOB.DataCount);
 }
 
 void CheckLine(const std::string& line) {

@@ -51,7 +51,8 @@ bool LayoutACK(std::string& out, const SentenceRecord& record) {
   const auto* body = std::get_if<AckFields>(&record.Body);
   if (!body) return false;
   const LayoutAddress address(record);
-  const std::string number = body->AlarmNumber >= 1000 ? std::string() : FormatText("%03d", body->AlarmNumber);
+  const std::string number =
+      body->AlarmNumber >= 1000 ? std::string() : FormatText("%03d", body->AlarmNumber);
   out = FormatText("$%s%s,%s", address.Talker.c_str(), address.Id.c_str(), number.c_str());
   return true;
 }
@@ -61,10 +62,11 @@ bool LayoutALR(std::string& out, const SentenceRecord& record) {
   if (!body) return false;
   const LayoutAddress address(record);
   // Minutes or seconds above 99 would lengthen the time; it is cut to hhmmss.ss.
-  const std::string time = body->Time.Hours >= kAbsentHours ? std::string() : TimeText(body->Time).substr(0, 9);
+  const std::string time =
+      body->Time.Hours >= kAbsentHours ? std::string() : TimeText(body->Time).substr(0, 9);
   out = FormatText("$%s%s,%s,%d,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(), time.c_str(),
-                   body->AlarmNumber, CharText(body->Condition).c_str(), CharText(body->AcknowledgeState).c_str(),
-                   body->Description.c_str());
+                   body->AlarmNumber, CharText(body->Condition).c_str(),
+                   CharText(body->AcknowledgeState).c_str(), body->Description.c_str());
   return true;
 }
 
@@ -72,9 +74,9 @@ bool LayoutBBM(std::string& out, const SentenceRecord& record) {
   const auto* body = std::get_if<BbmFields>(&record.Body);
   if (!body) return false;
   const LayoutAddress address(record);
-  out = FormatText("!%s%s,%d,%d,%s,%d,%d,%s,%d", address.Talker.c_str(), address.Id.c_str(), body->TotalSentences,
-                   body->SentenceNumber, OffsetChar('0', body->SequentialId).c_str(), body->Channel,
-                   body->MessageId, body->Data.c_str(), body->FillBits);
+  out = FormatText("!%s%s,%d,%d,%s,%d,%d,%s,%d", address.Talker.c_str(), address.Id.c_str(),
+                   body->TotalSentences, body->SentenceNumber, OffsetChar('0', body->SequentialId).c_str(),
+                   body->Channel, body->MessageId, body->Data.c_str(), body->FillBits);
   return true;
 }
 
@@ -105,8 +107,10 @@ bool LayoutVSD(std::string& out, const SentenceRecord& record) {
   if (!body) return false;
   const LayoutAddress address(record);
   const bool draughtPresent = body->Draught >= 0.0f && body->Draught <= 25.5f;  // false for not a number
-  const std::string draught = draughtPresent ? FormatText("%4.1f", static_cast<double>(body->Draught + 0.0f)) : "";
-  const std::string eta = body->ArrivalTime.Hours >= kAbsentHours ? std::string() : TimeText(body->ArrivalTime);
+  const std::string draught =
+      draughtPresent ? FormatText("%4.1f", static_cast<double>(body->Draught + 0.0f)) : "";
+  const std::string eta =
+      body->ArrivalTime.Hours >= kAbsentHours ? std::string() : TimeText(body->ArrivalTime);
   const std::string day = body->ArrivalDay >= 32 ? std::string() : FormatText("%02d", body->ArrivalDay);
   const std::string month = body->ArrivalMonth > 12 ? std::string() : FormatText("%02d", body->ArrivalMonth);
   out = FormatText("$%s%s,%s,%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(),

@@ -41,9 +41,10 @@ bool LayoutGBS(std::string& out, const SentenceRecord& record) {
   const std::string satellite = satellitePresent ? FormatText("%d", body->FailedSatellite) : std::string();
   out = FormatText("$%s%s,%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(),
                    FixTime(body->Time).c_str(), FloatText(body->LatitudeError, "%4.2f").c_str(),
-                   FloatText(body->LongitudeError, "%4.2f").c_str(), FloatText(body->AltitudeError, "%4.2f").c_str(),
-                   satellite.c_str(), FloatText(body->MissedDetection, "%4.2f").c_str(),
-                   FloatText(body->Bias, "%4.2f").c_str(), FloatText(body->BiasDeviation, "%4.2f").c_str());
+                   FloatText(body->LongitudeError, "%4.2f").c_str(),
+                   FloatText(body->AltitudeError, "%4.2f").c_str(), satellite.c_str(),
+                   FloatText(body->MissedDetection, "%4.2f").c_str(), FloatText(body->Bias, "%4.2f").c_str(),
+                   FloatText(body->BiasDeviation, "%4.2f").c_str());
   return true;
 }
 
@@ -77,12 +78,14 @@ bool LayoutRMC(std::string& out, const SentenceRecord& record) {
   const auto* body = std::get_if<RmcFields>(&record.Body);
   if (!body) return false;
   const LayoutAddress address(record);
-  const std::string direction =
-      body->VariationDirection == kAbsentInt8 ? std::string() : CharText(static_cast<char>(body->VariationDirection));
-  out = FormatText("$%s%s,%s,%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(),
-                   FixTime(body->Time).c_str(), CharText(body->Status).c_str(),
-                   RmcPosition(body->Latitude, body->Longitude).c_str(), FloatText(body->Speed, "%5.3f").c_str(),
-                   FloatText(body->Course, "%4.2f").c_str(), RmcDate(body->Year, body->Month, body->Day).c_str(),
-                   FloatText(body->Variation, "%4.2f").c_str(), direction.c_str(), CharText(body->Mode).c_str());
+  const std::string direction = body->VariationDirection == kAbsentInt8
+                                    ? std::string()
+                                    : CharText(static_cast<char>(body->VariationDirection));
+  out = FormatText(
+      "$%s%s,%s,%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(),
+      FixTime(body->Time).c_str(), CharText(body->Status).c_str(),
+      RmcPosition(body->Latitude, body->Longitude).c_str(), FloatText(body->Speed, "%5.3f").c_str(),
+      FloatText(body->Course, "%4.2f").c_str(), RmcDate(body->Year, body->Month, body->Day).c_str(),
+      FloatText(body->Variation, "%4.2f").c_str(), direction.c_str(), CharText(body->Mode).c_str());
   return true;
 }

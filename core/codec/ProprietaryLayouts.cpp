@@ -52,8 +52,8 @@ bool LayoutTST(std::string& out, const SentenceRecord& record) {
   const bool lowerPresent = body->LowerLetter >= 'a' && body->LowerLetter <= 'm';
   const bool upperPresent = body->UpperLetter >= 'A' && body->UpperLetter <= 'Z';
   const std::string code = body->RequestCode == 65535 ? "" : FormatText("%05d", body->RequestCode);
-  out = FormatText("$%s%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(), five.c_str(), two.c_str(),
-                   lowerPresent ? CharText(body->LowerLetter).c_str() : "",
+  out = FormatText("$%s%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(), five.c_str(),
+                   two.c_str(), lowerPresent ? CharText(body->LowerLetter).c_str() : "",
                    upperPresent ? CharText(body->UpperLetter).c_str() : "", code.c_str());
   return true;
 }
@@ -76,9 +76,9 @@ bool LayoutBTH(std::string& out, const SentenceRecord& record) {
   for (int16_t value : body->Values) present = present && value <= 255;
   std::string values[6];
   for (size_t i = 0; i < 6; ++i) values[i] = present ? FormatText("%03d", body->Values[i]) : std::string();
-  out = FormatText("$%s%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(), values[0].c_str(),
-                   values[1].c_str(), values[2].c_str(), values[3].c_str(), values[4].c_str(), values[5].c_str(),
-                   body->Text.c_str());
+  out = FormatText("$%s%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), address.Id.c_str(),
+                   values[0].c_str(), values[1].c_str(), values[2].c_str(), values[3].c_str(),
+                   values[4].c_str(), values[5].c_str(), body->Text.c_str());
   return true;
 }
 
@@ -96,9 +96,10 @@ bool LayoutDBG(std::string& out, const SentenceRecord& record) {
     codes[i] = ThreeDigits(body->Codes[i]);
     values[i] = body->Values[i] == kAbsentDbgValue ? std::string() : FormatText("%ld", long{body->Values[i]});
   }
-  out = FormatText("$%s%s%s,%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), prefix.c_str(), address.Id.c_str(),
-                   codes[0].c_str(), values[0].c_str(), codes[1].c_str(), values[1].c_str(), codes[2].c_str(),
-                   values[2].c_str(), codes[3].c_str(), values[3].c_str());
+  out =
+      FormatText("$%s%s%s,%s,%s,%s,%s,%s,%s,%s,%s", address.Talker.c_str(), prefix.c_str(),
+                 address.Id.c_str(), codes[0].c_str(), values[0].c_str(), codes[1].c_str(), values[1].c_str(),
+                 codes[2].c_str(), values[2].c_str(), codes[3].c_str(), values[3].c_str());
   return true;
 }
 
@@ -106,8 +107,8 @@ bool LayoutTPS(std::string& out, const SentenceRecord& record) {
   const auto* body = std::get_if<TpsFields>(&record.Body);
   if (!body) return false;
   const LayoutAddress address(record);
-  out = FormatText("$%s%s,%s,%s", address.Talker.c_str(), address.Id.c_str(), ThreeDigits(body->Number).c_str(),
-                   body->Text.c_str());
+  out = FormatText("$%s%s,%s,%s", address.Talker.c_str(), address.Id.c_str(),
+                   ThreeDigits(body->Number).c_str(), body->Text.c_str());
   return true;
 }
 
@@ -119,7 +120,7 @@ bool LayoutMOB(std::string& out, const SentenceRecord& record) {
   // A count beyond the data is out of range, like any other, and gives an empty field.
   const size_t count = body->DataCount <= MobFields::kDataSize ? body->DataCount : 0;
   out = FormatText("$%s%s,%s,%d,%02X,%s,%s", address.Talker.c_str(), address.Id.c_str(),
-                   HexBytes(body->Id.data(), body->Id.size()).c_str(), body->Number, body->Code, value.c_str(),
-                   HexBytes(body->Data.data(), count).c_str());
+                   HexBytes(body->Id.data(), body->Id.size()).c_str(), body->Number, body->Code,
+                   value.c_str(), HexBytes(body->Data.data(), count).c_str());
   return true;
 }

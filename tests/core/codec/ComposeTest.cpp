@@ -120,8 +120,8 @@ TEST(ComposeSentence, RefusesWhatItCannotCompose) {
   };
   SentenceDataStore store;
   FillTestRequest(store, 16);
-  for (const Row& row : {Row{"XYZ", "P"}, Row{"tst", "P"}, Row{"GGA", "GP"}, Row{"TXT", "AI"},
-                         Row{"TS", "P"}, Row{"", "P"}}) {
+  for (const Row& row :
+       {Row{"XYZ", "P"}, Row{"tst", "P"}, Row{"GGA", "GP"}, Row{"TXT", "AI"}, Row{"TS", "P"}, Row{"", "P"}}) {
     SentenceRecord record;
     std::string line = "left over";
     EXPECT_FALSE(ComposeSentence(line, record, row.Id, row.Talker, store)) << row.Id;

@@ -69,7 +69,8 @@ TEST(GatherFields, MobCopiesItsDataForACountOf1To19Only) {
 TEST(GatherFields, DbgLetterGoesIntoTheHeaderAndTheEntryStays) {
   for (char letter : {'K', '\0'}) {
     SentenceDataStore store;
-    store.DBG = {.Codes = {40, 42, 999, 999}, .Values = {5, 1, kAbsentDbgValue, kAbsentDbgValue},
+    store.DBG = {.Codes = {40, 42, 999, 999},
+                 .Values = {5, 1, kAbsentDbgValue, kAbsentDbgValue},
                  .SubfieldLetter = letter};
     const DbgEntry before = store.DBG;
     SentenceRecord record = RecordFor("DBG");
@@ -149,7 +150,8 @@ TEST(GatherFields, AisTextsAreCutToTheirFieldToo) {
   store.SSD.Name = std::string(30, 'N');
   store.VSD.Destination = std::string(30, 'D');
   store.ALR.Description = std::string(100, 'A');
-  SentenceRecord vdm = RecordFor("VDM"), ssd = RecordFor("SSD"), vsd = RecordFor("VSD"), alr = RecordFor("ALR");
+  SentenceRecord vdm = RecordFor("VDM"), ssd = RecordFor("SSD"), vsd = RecordFor("VSD"),
+                 alr = RecordFor("ALR");
   for (SentenceRecord* r : {&vdm, &ssd, &vsd, &alr}) GatherFields(*r, store);
   EXPECT_EQ(std::get<VdmFields>(vdm.Body).Data, std::string(63, 'E'));
   EXPECT_EQ(std::get<SsdFields>(ssd.Body).CallSign, "CALLSIG");
@@ -164,7 +166,8 @@ TEST(GatherFields, ProprietaryEntriesArriveWholeInTheBody) {
   store.FRQ = {1, 2, 3, 4};
   store.BTH = {{1, -2, 3, -4, 5, 6}, "T"};
   store.BDY = {7, "F", "S", 1, 0};
-  SentenceRecord mid = RecordFor("MID"), frq = RecordFor("FRQ"), bth = RecordFor("BTH"), bdy = RecordFor("BDY");
+  SentenceRecord mid = RecordFor("MID"), frq = RecordFor("FRQ"), bth = RecordFor("BTH"),
+                 bdy = RecordFor("BDY");
   for (SentenceRecord* r : {&mid, &frq, &bth, &bdy}) GatherFields(*r, store);
   EXPECT_EQ(LineBeforeChecksum(mid), "$PMID,000000011,000000022");
   EXPECT_EQ(LineBeforeChecksum(frq), "$PFRQ,000000001,3,000000002,4");

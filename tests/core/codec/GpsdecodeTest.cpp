@@ -27,9 +27,10 @@ bool GpsdecodePresent() {
   return false;
 }
 
-#define SKIP_WITHOUT_GPSDECODE()                                                                       \
-  if (!GpsdecodePresent()) GTEST_SKIP() << "gpsdecode is not installed (Debian package gpsd-clients); " \
-                                           "the cross-check with an independent decoder cannot run"
+#define SKIP_WITHOUT_GPSDECODE()                                               \
+  if (!GpsdecodePresent())                                                     \
+  GTEST_SKIP() << "gpsdecode is not installed (Debian package gpsd-clients); " \
+                  "the cross-check with an independent decoder cannot run"
 
 // Runs `gpsdecode -j` on the lines and returns its JSON lines.
 std::vector<std::string> Gpsdecode(const std::string& input) {
@@ -181,28 +182,28 @@ struct PositionReport {
   int SpeedTenths;             // 1/10 knot
   int CourseTenths;            // 1/10 degree
   int Heading;
-  int Channel;                 // 0 is A, 1 is B
+  int Channel;  // 0 is A, 1 is B
 };
 
 // An ITU-R M.1371 message 1, position report class A: 168 bits.
 std::string MessageOne(const PositionReport& r) {
   AisPayload p;
-  p.Put(1, 6);                                                 // message type
-  p.Put(0, 2);                                                 // repeat indicator
+  p.Put(1, 6);  // message type
+  p.Put(0, 2);  // repeat indicator
   p.Put(r.Mmsi, 30);
-  p.Put(r.Status, 4);                                          // navigational status
-  p.Put(-128, 8);                                              // rate of turn: not available
+  p.Put(r.Status, 4);  // navigational status
+  p.Put(-128, 8);      // rate of turn: not available
   p.Put(r.SpeedTenths, 10);
-  p.Put(1, 1);                                                 // position accuracy
-  p.Put(std::llround(r.Longitude * 600000.0), 28);             // 1/10000 minute
+  p.Put(1, 1);                                      // position accuracy
+  p.Put(std::llround(r.Longitude * 600000.0), 28);  // 1/10000 minute
   p.Put(std::llround(r.Latitude * 600000.0), 27);
   p.Put(r.CourseTenths, 12);
   p.Put(r.Heading, 9);
-  p.Put(30, 6);                                                // time stamp, second
-  p.Put(0, 2);                                                 // manoeuvre indicator
-  p.Put(0, 3);                                                 // spare
-  p.Put(0, 1);                                                 // RAIM
-  p.Put(0, 19);                                                // radio status
+  p.Put(30, 6);  // time stamp, second
+  p.Put(0, 2);   // manoeuvre indicator
+  p.Put(0, 3);   // spare
+  p.Put(0, 1);   // RAIM
+  p.Put(0, 19);  // radio status
   EXPECT_EQ(p.Bits(), 168u);
   return p.Armoured();
 }
@@ -224,7 +225,8 @@ TEST_P(GpsdecodeVdm, DecodesAPositionReport) {
   SentenceRecord record;
   std::string line;
   ASSERT_TRUE(ComposeSentence(line, record, "VDM", "AI", store));
-  ASSERT_EQ(line.substr(0, 14), std::string("!AIVDM,1,1,,") + static_cast<char>('A' + r.Channel) + ",") << line;
+  ASSERT_EQ(line.substr(0, 14), std::string("!AIVDM,1,1,,") + static_cast<char>('A' + r.Channel) + ",")
+      << line;
 
   const std::vector<std::string> reports = Gpsdecode(line);
   ASSERT_EQ(reports.size(), 1u) << line;

@@ -84,9 +84,15 @@ VsdFields VsdWithDraught(float draught) {
 INSTANTIATE_TEST_SUITE_P(
     Ais, LayoutTest,
     testing::Values(
-        LayoutCase{"AbkChannelLetter", [] { return MakeRecord("AI", "ABK", AbkFields{244123456, 1, 6, 2, 0}); },
+        LayoutCase{"AbkChannelLetter",
+                   [] {
+                     return MakeRecord("AI", "ABK", AbkFields{244123456, 1, 6, 2, 0});
+                   },
                    "$AIABK,244123456,B,6,2,0"},
-        LayoutCase{"AbkAbsent", [] { return MakeRecord("AI", "ABK", AbkFields{0, kAbsentInt8, 6, 2, 3}); },
+        LayoutCase{"AbkAbsent",
+                   [] {
+                     return MakeRecord("AI", "ABK", AbkFields{0, kAbsentInt8, 6, 2, 3});
+                   },
                    "$AIABK,,,6,2,3"},
         LayoutCase{"Ack999", [] { return MakeRecord("AI", "ACK", AckFields{999}); }, "$AIACK,999"},
         LayoutCase{"AckPadded", [] { return MakeRecord("AI", "ACK", AckFields{5}); }, "$AIACK,005"},
@@ -104,7 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "!AIABM,1,1,,244123456,,6,E@,2"},
         // BBM writes its channel as a number.
         LayoutCase{"BbmChannelNumber",
-                   [] { return MakeRecord("AI", "BBM", BbmFields{1, 1, kAbsentInt8, 4, "H0", 2, 8}); },
+                   [] {
+                     return MakeRecord("AI", "BBM", BbmFields{1, 1, kAbsentInt8, 4, "H0", 2, 8});
+                   },
                    "!AIBBM,1,1,,2,8,H0,4"},
         // VDM writes its channel as a letter.
         LayoutCase{"VdmChannelLetter", [] { return MakeRecord("AI", "VDM", Vdm(kAbsentInt8, 1)); },
@@ -117,26 +125,41 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "!AIVDO,2,1,5,,13`l7@,0"},
         LayoutCase{"AlrTime",
-                   [] { return MakeRecord("AI", "ALR", AlrFields{{12, 3, 4, 5}, 7, 'A', 'V', "FIRE"}); },
+                   [] {
+                     return MakeRecord("AI", "ALR", AlrFields{{12, 3, 4, 5}, 7, 'A', 'V', "FIRE"});
+                   },
                    "$AIALR,120304.05,7,A,V,FIRE"},
         LayoutCase{"AlrHours24Absent",
-                   [] { return MakeRecord("AI", "ALR", AlrFields{{24, 0, 0, 0}, 7, 'A', 'V', "FIRE"}); },
+                   [] {
+                     return MakeRecord("AI", "ALR", AlrFields{{24, 0, 0, 0}, 7, 'A', 'V', "FIRE"});
+                   },
                    "$AIALR,,7,A,V,FIRE"},
         LayoutCase{"AlrHours25Absent",
-                   [] { return MakeRecord("AI", "ALR", AlrFields{{25, 0, 0, 0}, 7, 'A', 'V', ""}); },
+                   [] {
+                     return MakeRecord("AI", "ALR", AlrFields{{25, 0, 0, 0}, 7, 'A', 'V', ""});
+                   },
                    "$AIALR,,7,A,V,"},
         LayoutCase{"AlrTimeCutToNine",
-                   [] { return MakeRecord("AI", "ALR", AlrFields{{23, 255, 0, 0}, 7, 'A', 'V', ""}); },
+                   [] {
+                     return MakeRecord("AI", "ALR", AlrFields{{23, 255, 0, 0}, 7, 'A', 'V', ""});
+                   },
                    "$AIALR,2325500.0,7,A,V,"},
         // A stored zero character is an empty field.
         LayoutCase{"AlrZeroCharacters",
-                   [] { return MakeRecord("AI", "ALR", AlrFields{{1, 2, 3, 4}, 7, 0, 0, "X"}); },
+                   [] {
+                     return MakeRecord("AI", "ALR", AlrFields{{1, 2, 3, 4}, 7, 0, 0, "X"});
+                   },
                    "$AIALR,010203.04,7,,,X"},
-        LayoutCase{"SsdLimits",
-                   [] { return MakeRecord("AI", "SSD", SsdFields{"CALL", "SHIP NAME", 511, 512, 63, 64, 1, "AI"}); },
-                   "$AISSD,CALL,SHIP NAME,511,,63,,1,AI"},
+        LayoutCase{
+            "SsdLimits",
+            [] {
+              return MakeRecord("AI", "SSD", SsdFields{"CALL", "SHIP NAME", 511, 512, 63, 64, 1, "AI"});
+            },
+            "$AISSD,CALL,SHIP NAME,511,,63,,1,AI"},
         LayoutCase{"SsdDteAbsent",
-                   [] { return MakeRecord("AI", "SSD", SsdFields{"", "", 0, 0, 0, 0, 2, ""}); },
+                   [] {
+                     return MakeRecord("AI", "SSD", SsdFields{"", "", 0, 0, 0, 0, 2, ""});
+                   },
                    "$AISSD,,,0,0,0,0,,"},
         // 5.0 under "%4.1f" has a leading space.
         LayoutCase{"VsdAllPresent", [] { return MakeRecord("AI", "VSD", Vsd()); },
@@ -234,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
                      });
                    },
                    "$GPRMC,123456.78,A,1007.50000,N,00500.46875,E,10.500,45.25,150709,,,A"},
-        LayoutCase{"RmcLatitude90_05Written", [] { return RmcWith([](RmcFields& f) { f.Latitude = 90.05f; }); },
+        LayoutCase{"RmcLatitude90_05Written",
+                   [] { return RmcWith([](RmcFields& f) { f.Latitude = 90.05f; }); },
                    "$GPRMC,123456.78,A,9003.00018,N,12115.00000,E,10.500,45.25,150709,,,A"},
         LayoutCase{"RmcLatitude90_2Absent", [] { return RmcWith([](RmcFields& f) { f.Latitude = 90.2f; }); },
                    "$GPRMC,123456.78,A,,,,,10.500,45.25,150709,,,A"},
@@ -261,7 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
                      });
                    },
                    "$GPRMC,123456.78,A,2530.00000,N,12115.00000,E,,,,,,A"},
-        LayoutCase{"RmcInfiniteSpeedAbsent", [] { return RmcWith([](RmcFields& f) { f.Speed = kInfinity; }); },
+        LayoutCase{"RmcInfiniteSpeedAbsent",
+                   [] { return RmcWith([](RmcFields& f) { f.Speed = kInfinity; }); },
                    "$GPRMC,123456.78,A,2530.00000,N,12115.00000,E,,45.25,150709,,,A"},
         LayoutCase{"RmcVariation",
                    [] {
@@ -297,7 +322,9 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "$GPGBS,010203.00,1.50,2.25,3.00,,0.50,1.00,0.25"},
         LayoutCase{"GsaSomeSatellites",
-                   [] { return MakeRecord("GP", "GSA", Gsa({4, 9, 17, 0, -3, 0, 0, 0, 0, 0, 0, 99})); },
+                   [] {
+                     return MakeRecord("GP", "GSA", Gsa({4, 9, 17, 0, -3, 0, 0, 0, 0, 0, 0, 99}));
+                   },
                    "$GPGSA,A,3,04,09,17,,,,,,,,,99,1.50,0.90,1.20"},
         // No valid ID still gives twelve empty satellite fields.
         LayoutCase{"GsaNoSatellites", [] { return MakeRecord("GP", "GSA", Gsa({})); },
@@ -326,55 +353,104 @@ MobFields Mob(uint8_t count, uint8_t valuePresent) {
 INSTANTIATE_TEST_SUITE_P(
     Proprietary, LayoutTest,
     testing::Values(
-        LayoutCase{"Mid", [] { return MakeRecord("P", "MID", MidFields{123, 999999998}); },
+        LayoutCase{"Mid",
+                   [] {
+                     return MakeRecord("P", "MID", MidFields{123, 999999998});
+                   },
                    "$PMID,000000123,999999998"},
-        LayoutCase{"MidAbsent", [] { return MakeRecord("P", "MID", MidFields{999999999, 4000000000u}); },
+        LayoutCase{"MidAbsent",
+                   [] {
+                     return MakeRecord("P", "MID", MidFields{999999999, 4000000000u});
+                   },
                    "$PMID,,"},
-        LayoutCase{"Bdy", [] { return MakeRecord("P", "BDY", BdyFields{42, "FIRST", "SECOND", 1, 2}); },
+        LayoutCase{"Bdy",
+                   [] {
+                     return MakeRecord("P", "BDY", BdyFields{42, "FIRST", "SECOND", 1, 2});
+                   },
                    "$PBDY,000000042,FIRST,SECOND,1,"},
         // What this program sends: only the request code.
-        LayoutCase{"TstRequestOnly", [] { return MakeRecord("P", "TST", TstFields{99999, 99, 0x40, 0x40, 16}); },
+        LayoutCase{"TstRequestOnly",
+                   [] {
+                     return MakeRecord("P", "TST", TstFields{99999, 99, 0x40, 0x40, 16});
+                   },
                    "$PTST,,,,,00016"},
-        LayoutCase{"TstAllPresent", [] { return MakeRecord("P", "TST", TstFields{1234, 7, 'c', 'Q', 8}); },
+        LayoutCase{"TstAllPresent",
+                   [] {
+                     return MakeRecord("P", "TST", TstFields{1234, 7, 'c', 'Q', 8});
+                   },
                    "$PTST,01234,07,c,Q,00008"},
-        LayoutCase{"TstLetterBounds", [] { return MakeRecord("P", "TST", TstFields{99998, 98, 'm', 'Z', 0}); },
+        LayoutCase{"TstLetterBounds",
+                   [] {
+                     return MakeRecord("P", "TST", TstFields{99998, 98, 'm', 'Z', 0});
+                   },
                    "$PTST,99998,98,m,Z,00000"},
-        LayoutCase{"TstLettersOutside", [] { return MakeRecord("P", "TST", TstFields{0, 0, 'n', 'a', 1}); },
+        LayoutCase{"TstLettersOutside",
+                   [] {
+                     return MakeRecord("P", "TST", TstFields{0, 0, 'n', 'a', 1});
+                   },
                    "$PTST,00000,00,,,00001"},
-        LayoutCase{"TstAllAbsent", [] { return MakeRecord("P", "TST", TstFields{99999, 99, 0x40, 0x40, 65535}); },
+        LayoutCase{"TstAllAbsent",
+                   [] {
+                     return MakeRecord("P", "TST", TstFields{99999, 99, 0x40, 0x40, 65535});
+                   },
                    "$PTST,,,,,"},
         // The record holds the values first, the counts after; on the line each value has its count.
-        LayoutCase{"FrqFieldOrder", [] { return MakeRecord("P", "FRQ", FrqFields{156025000, 161975000, 1, 10}); },
+        LayoutCase{"FrqFieldOrder",
+                   [] {
+                     return MakeRecord("P", "FRQ", FrqFields{156025000, 161975000, 1, 10});
+                   },
                    "$PFRQ,156025000,1,161975000,10"},
-        LayoutCase{"FrqAbsent", [] { return MakeRecord("P", "FRQ", FrqFields{999999999, 5, 11, 0}); },
+        LayoutCase{"FrqAbsent",
+                   [] {
+                     return MakeRecord("P", "FRQ", FrqFields{999999999, 5, 11, 0});
+                   },
                    "$PFRQ,,,000000005,0"},
-        LayoutCase{"Bth", [] { return MakeRecord("P", "BTH", BthFields{{1, 2, 3, 4, 5, 255}, "TEXT"}); },
+        LayoutCase{"Bth",
+                   [] {
+                     return MakeRecord("P", "BTH", BthFields{{1, 2, 3, 4, 5, 255}, "TEXT"});
+                   },
                    "$PBTH,001,002,003,004,005,255,TEXT"},
-        LayoutCase{"BthNegative", [] { return MakeRecord("P", "BTH", BthFields{{-5, 0, 0, 0, 0, 0}, ""}); },
+        LayoutCase{"BthNegative",
+                   [] {
+                     return MakeRecord("P", "BTH", BthFields{{-5, 0, 0, 0, 0, 0}, ""});
+                   },
                    "$PBTH,-05,000,000,000,000,000,"},
         // One value above 255 empties all six.
-        LayoutCase{"BthOneAbove255", [] { return MakeRecord("P", "BTH", BthFields{{1, 2, 256, 4, 5, 6}, "T"}); },
+        LayoutCase{"BthOneAbove255",
+                   [] {
+                     return MakeRecord("P", "BTH", BthFields{{1, 2, 256, 4, 5, 6}, "T"});
+                   },
                    "$PBTH,,,,,,,T"},
         LayoutCase{"DbgBaudChange",
                    [] {
-                     return MakeRecord("P", "DBG",
-                                       DbgFields{{40, 42, 999, 999}, {5, 1, kAbsentDbgValue, kAbsentDbgValue}});
+                     return MakeRecord(
+                         "P", "DBG", DbgFields{{40, 42, 999, 999}, {5, 1, kAbsentDbgValue, kAbsentDbgValue}});
                    },
                    "$PDBG,040,5,042,1,,,,"},
-        LayoutCase{"DbgPrefix",
-                   [] {
-                     return MakeRecord("P", "DBG", DbgFields{{1, 2, 3, 998}, {-7, 0, 2147483647, -2147483647}}, 'C');
-                   },
-                   "$PORV,C,DBG,001,-7,002,0,003,2147483647,998,-2147483647"},
+        LayoutCase{
+            "DbgPrefix",
+            [] {
+              return MakeRecord("P", "DBG", DbgFields{{1, 2, 3, 998}, {-7, 0, 2147483647, -2147483647}}, 'C');
+            },
+            "$PORV,C,DBG,001,-7,002,0,003,2147483647,998,-2147483647"},
         LayoutCase{"DbgLowerCaseLetterNoPrefix",
                    [] {
-                     return MakeRecord("P", "DBG", DbgFields{{999, 1000, 999, 999}, {kAbsentDbgValue, 1, 2, 3}}, 'c');
+                     return MakeRecord("P", "DBG",
+                                       DbgFields{{999, 1000, 999, 999}, {kAbsentDbgValue, 1, 2, 3}}, 'c');
                    },
                    "$PDBG,,,,1,,2,,3"},
-        LayoutCase{"Tps", [] { return MakeRecord("P", "TPS", TpsFields{2, "V1.23"}); }, "$PTPS,002,V1.23"},
-        LayoutCase{"TpsAbsentNumber", [] { return MakeRecord("P", "TPS", TpsFields{999, "V1.23"}); },
+        LayoutCase{"Tps",
+                   [] {
+                     return MakeRecord("P", "TPS", TpsFields{2, "V1.23"});
+                   },
+                   "$PTPS,002,V1.23"},
+        LayoutCase{"TpsAbsentNumber",
+                   [] {
+                     return MakeRecord("P", "TPS", TpsFields{999, "V1.23"});
+                   },
                    "$PTPS,,V1.23"},
-        LayoutCase{"MobCount3", [] { return MakeRecord("P", "MOB", Mob(3, 1)); }, "$PMOB,12AB0F,7,3C,05,0102FF"},
+        LayoutCase{"MobCount3", [] { return MakeRecord("P", "MOB", Mob(3, 1)); },
+                   "$PMOB,12AB0F,7,3C,05,0102FF"},
         LayoutCase{"MobCount0", [] { return MakeRecord("P", "MOB", Mob(0, 1)); }, "$PMOB,12AB0F,7,3C,05,"},
         LayoutCase{"MobNoValue", [] { return MakeRecord("P", "MOB", Mob(1, 0)); }, "$PMOB,12AB0F,7,3C,,01"},
         LayoutCase{"MobCount20", [] { return MakeRecord("P", "MOB", Mob(20, 1)); },
@@ -396,32 +472,60 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"FormatterNotInTable", [] { return MakeRecord("P", "XYZ", TstFields{}); }, "<refused>"},
         LayoutCase{"LowerCaseFormatter", [] { return MakeRecord("P", "tst", TstFields{}); }, "<refused>"},
         // Texts that would end the line or start another are not sent.
-        LayoutCase{"LineEndInText", [] { return MakeRecord("P", "TPS", TpsFields{2, "1\r\n$PTST,,,,,00008"}); },
+        LayoutCase{"LineEndInText",
+                   [] {
+                     return MakeRecord("P", "TPS", TpsFields{2, "1\r\n$PTST,,,,,00008"});
+                   },
                    "<refused>"},
-        LayoutCase{"StartCharacterInText", [] { return MakeRecord("P", "TPS", TpsFields{2, "A$B"}); }, "<refused>"},
-        LayoutCase{"BangInText", [] { return MakeRecord("P", "BTH", BthFields{{}, "A!B"}); }, "<refused>"},
-        LayoutCase{"ChecksumDelimiterInText", [] { return MakeRecord("P", "TPS", TpsFields{2, "A*B"}); },
+        LayoutCase{"StartCharacterInText",
+                   [] {
+                     return MakeRecord("P", "TPS", TpsFields{2, "A$B"});
+                   },
                    "<refused>"},
-        LayoutCase{"ControlCharacterInText", [] { return MakeRecord("P", "BDY", BdyFields{1, "A\tB", "", 0, 0}); },
+        LayoutCase{"BangInText",
+                   [] {
+                     return MakeRecord("P", "BTH", BthFields{{}, "A!B"});
+                   },
+                   "<refused>"},
+        LayoutCase{"ChecksumDelimiterInText",
+                   [] {
+                     return MakeRecord("P", "TPS", TpsFields{2, "A*B"});
+                   },
+                   "<refused>"},
+        LayoutCase{"ControlCharacterInText",
+                   [] {
+                     return MakeRecord("P", "BDY", BdyFields{1, "A\tB", "", 0, 0});
+                   },
                    "<refused>"},
         LayoutCase{"DeleteInCharacterField",
-                   [] { return MakeRecord("AI", "ALR", AlrFields{{1, 2, 3, 4}, 7, 0x7F, 'A', ""}); }, "<refused>"},
+                   [] {
+                     return MakeRecord("AI", "ALR", AlrFields{{1, 2, 3, 4}, 7, 0x7F, 'A', ""});
+                   },
+                   "<refused>"},
         // "0" + -6 is "*".
         LayoutCase{"OffsetCharacterMakesDelimiter", [] { return MakeRecord("AI", "VDM", Vdm(-6, 0)); },
                    "<refused>"},
         // A text of 65,535 characters or more cannot be checksummed.
         LayoutCase{"TooLongForChecksum",
-                   [] { return MakeRecord("P", "TPS", TpsFields{2, std::string(65535, 'A')}); }, "<refused>"}),
+                   [] {
+                     return MakeRecord("P", "TPS", TpsFields{2, std::string(65535, 'A')});
+                   },
+                   "<refused>"}),
     Name);
 
 // What is kept as it is: commas shift fields but keep the frame; 8-bit text goes as it is.
-INSTANTIATE_TEST_SUITE_P(
-    KeptAsIs, LayoutTest,
-    testing::Values(LayoutCase{"CommaInText", [] { return MakeRecord("P", "TPS", TpsFields{2, "1,2"}); },
-                               "$PTPS,002,1,2"},
-                    LayoutCase{"EightBitText", [] { return MakeRecord("P", "TPS", TpsFields{2, "V\xB0"}); },
-                               "$PTPS,002,V\xB0"}),
-    Name);
+INSTANTIATE_TEST_SUITE_P(KeptAsIs, LayoutTest,
+                         testing::Values(LayoutCase{"CommaInText",
+                                                    [] {
+                                                      return MakeRecord("P", "TPS", TpsFields{2, "1,2"});
+                                                    },
+                                                    "$PTPS,002,1,2"},
+                                         LayoutCase{"EightBitText",
+                                                    [] {
+                                                      return MakeRecord("P", "TPS", TpsFields{2, "V\xB0"});
+                                                    },
+                                                    "$PTPS,002,V\xB0"}),
+                         Name);
 
 TEST(SentenceLines, AreNotLimitedTo82Characters) {
   AlrFields alr{{1, 2, 3, 4}, 7, 'A', 'V', std::string(63, 'D')};
@@ -437,8 +541,9 @@ TEST(SplitDegrees, SplitsDegreesMinutesAndFraction) {
   };
   // 179.999f is 179.998993: 0.998993 * 60 = 59.939575 in single precision.
   // 0.99999994f * 60 = 59.9999962, whose fraction 0.9999962 is cut to 99999.
-  for (const Row& row : {Row{25.5f, 25, 30, 0}, Row{121.25f, 121, 15, 0}, Row{0.0f, 0, 0, 0},
-                         Row{5.0078125f, 5, 0, 46875}, Row{179.999f, 179, 59, 93957}, Row{0.99999994f, 0, 59, 99999}}) {
+  for (const Row& row :
+       {Row{25.5f, 25, 30, 0}, Row{121.25f, 121, 15, 0}, Row{0.0f, 0, 0, 0}, Row{5.0078125f, 5, 0, 46875},
+        Row{179.999f, 179, 59, 93957}, Row{0.99999994f, 0, 59, 99999}}) {
     const SplitDegreesResult r = SplitDegrees(row.Value);
     EXPECT_EQ(r.Degrees, row.Degrees) << row.Value;
     EXPECT_EQ(r.Minutes, row.Minutes) << row.Value;

@@ -1,0 +1,471 @@
+// The main window: its layout as built, the start-up page, and every
+// navigation button, with message boxes answered from a script.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "GuiTestMain.h"
+#include "ScriptedMessageBoxes.h"
+#include "app/StartUp.h"
+
+namespace {
+
+template <typename T = QWidget>
+T* Find(QObject* root, const char* name) {
+  T* found = root->findChild<T*>(QLatin1String(name));
+  if (!found) qFatal("no control %s", name);
+  return found;
+}
+
+QString Caption(QWidget* w) {
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+  if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+  return {};
+}
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+  ScriptedMessageBoxes boxes;
+  std::unique_ptr<WizardWindows> windows;
+  TForm1* form = nullptr;
+
+  QString Page() const { return Find<QStackedWidget>(form, "PageControlConf")->currentWidget()->objectName(); }
+  void Click(const char* name) {
+    QWidget* w = Find(form, name);
+    // A radio button answers clicks on its circle and caption only.
+    const QPoint at = qobject_cast<QRadioButton*>(w) ? QPoint(8, w->height() / 2) : w->rect().center();
+    QTest::mouseClick(w, Qt::LeftButton, {}, at);
+  }
+
+ private slots:
+  void init() {
+    boxes = ScriptedMessageBoxes();
+    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
+    form = windows->Form1.get();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+  }
+
+  void cleanup() {
+    QVERIFY2(!boxes.Unexpected, "a message box came that the test did not expect");
+    windows.reset();
+  }
+
+  void window_is_fixed_sky_blue_with_its_caption() {
+    QCOMPARE(form->windowTitle(), QStringLiteral("KQ-30 Firmware Upgrade"));
+    QCOMPARE(QApplication::applicationName(), QStringLiteral("KQ-30 Firmware Update"));
+    QCOMPARE(form->centralWidget()->size(), QSize(606, 447));
+    QCOMPARE(form->minimumSize(), QSize(606, 447));
+    QCOMPARE(form->maximumSize(), QSize(606, 447));
+    const Qt::WindowFlags flags = form->windowFlags();
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowSystemMenuHint);
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form->palette().color(QPalette::Window), QColor(0xA6, 0xCA, 0xF0));
+    // The banner across the top, the pages below it.
+    QCOMPARE(Find(form, "Panel1")->geometry(), QRect(0, 0, 606, 79));
+    QCOMPARE(Find(form, "PageControlConf")->geometry().top(), 79);
+    QVERIFY(!Find<QLabel>(form, "ImageLogo")->pixmap().isNull());
+  }
+
+  void pages_are_in_order_and_the_window_starts_on_welcome() {
+    auto* pages = Find<QStackedWidget>(form, "PageControlConf");
+    QStringList names;
+    for (int i = 0; i < pages->count(); ++i) names << pages->widget(i)->objectName();
+    QCOMPARE(names, QStringList({"TabSheetFirmwareUpgrade", "TabSheetWelcome", "TabSheetCOMDetect",
+                                 "TabSheetCheckVersion", "TabSheetFirmwareProgress"}));
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+  }
+
+  void controls_have_their_captions_fonts_and_colours_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("pixels");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<QColor>("colour");
+    const QColor any;  // colour not checked
+    const QColor navy(0, 0, 128), maroon(128, 0, 0), grey(128, 128, 128);
+    auto row = [](const char* name, const char* caption, const char* family, int px, bool bold, bool italic,
+                  QColor colour) {
+      QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption) << QString::fromLatin1(family)
+                          << px << bold << italic << colour;
+    };
+    row("StaticText2", "Welcome to KQ-30 Firmware Upgrade", "Arial", 19, true, false, any);
+    row("LabelORVOWeb", nullptr, "Arial", 13, false, false, navy);
+    row("StaticTextStartTitle", "Please check below items before starting KQ-30 Firmware Upgrade:", "Arial", 19, true,
+        false, any);
+    row("StaticTextStartDescription1", "Please connect KQ-30 to PC by NMEA-0183 port.", "Arial", 16, false, false, any);
+    row("StaticTextStartDescription2", "Please power on the KQ-30.", "Arial", 16, false, false, any);
+    row("StaticTextStartDescription3", "Check the KQ-30 has booted successfully when the power indicator lights.",
+        "Arial", 16, false, false, any);
+    row("SpeedButtonStart", "Start", "Arial", 27, true, true, any);
+    row("SpeedButtonExit1", "Exit", "Arial Unicode MS", 13, false, false, any);
+    row("LabelConnectDeviceTitle", "Serial Port and Baud Rate Setting", "Arial", 21, true, false, any);
+    row("GroupBoxConnectionMode", "Serial Port and Baud Rate Setting", "Arial Unicode MS", 13, false, false, any);
+    row("RadioButtonConnectionModeManual", "Manual", "Arial Unicode MS", 13, false, false, any);
+    row("RadioButtonConnectionModeAuto", "Auto", "Arial Unicode MS", 13, false, false, any);
+    row("lblSerialPort", "Serial Port", "Arial Unicode MS", 13, false, false, any);
+    row("lblBaudRate", "Baud Rate", "Arial Unicode MS", 13, false, false, any);
+    row("LabelAutoComPort", "Serial Port", "Arial Unicode MS", 13, false, false, any);
+    row("LabelAutoBaudRate", "Baud Rate", "Arial Unicode MS", 13, false, false, any);
+    row("LabelConnectionStatus", "Disconnect...", "Arial Unicode MS", 13, false, false, any);
+    row("OpenPort", "Connect", "Arial Unicode MS", 13, false, false, any);
+    row("SB_COMPortDetectContinue", "Continue", "Arial Unicode MS", 13, false, false, any);
+    row("SpeedButtonCancel", "Cancel", "Arial Unicode MS", 13, false, false, any);
+    row("StaticTextSerialPortNote1", "Select appropriate serial port and baud rate!", "Arial", 21, false, false, navy);
+    row("StaticTextSerialPortNote2",
+        "Notice: When the desired serial port is not in the serial port drop down menu in the manual mode. We suggest "
+        "inputting the port number in the drop down menu manually to begin connecting.",
+        "Arial", 13, false, false, grey);
+    row("LabelFrmVerTitle", " Check Firmware Version", "Arial", 21, true, false, any);
+    row("LabelFrmVerOriginal", "Original Firmware Version", "Arial", 16, false, false, any);
+    row("LabelFrmVerNew", "New Firmware Version", "Arial", 16, false, false, any);
+    row("LabelFrmVerOriginal2", "Original :", "Arial Unicode MS", 13, false, false, any);
+    row("LabelFrmVerNew2", "New :", "Arial Unicode MS", 13, false, false, any);
+    row("LabelFrmVerWantToContinue", "Do you want to continue?", "Arial", 21, true, false, maroon);
+    row("SpeedButtonFrmVerWantToContinueYes", "Yes", "Arial Unicode MS", 13, false, false, any);
+    row("SpeedButtonFrmVerWantToContinueNo", "No", "Arial Unicode MS", 13, false, false, any);
+    row("LabelProgressTitle", "Firmware Upgrade", "Arial", 21, true, false, any);
+    row("StaticText1", "   Upgrade in process!               Please wait a moment", "Arial", 21, true, false, maroon);
+    row("LabelProgressStatusText", "Firmware Status:", "Arial", 16, false, false, any);
+    row("SpeedButtonFrmUpgFinish", "Finish", "Arial Unicode MS", 13, false, false, any);
+    row("SpeedButton_WritePICFlash", "Write Flash", "Arial Unicode MS", 13, false, false, any);
+    row("SpeedButton_VerifyPICFlash", "Verify Flash", "Arial Unicode MS", 13, false, false, any);
+    row("SpeedButton_ErasePICFlash", "Erase Flash", "Arial Unicode MS", 13, false, false, any);
+    row("SpeedButton_RunToApplication", "Run Program", "Arial Unicode MS", 13, false, false, any);
+    row("LabeledEdit_Firmware_File_DateLabel", "Date/Time", "Arial Unicode MS", 13, false, false, any);
+    row("LabeledEdit_Firmware_File_VersionLabel", "Firmware Version", "Arial Unicode MS", 13, false, false, any);
+    row("Label3", "Baud Rate Config:", "Arial Unicode MS", 13, false, false, any);
+    row("Label1", "RS-232", "Arial Unicode MS", 13, false, false, any);
+    row("Label2", "NMEA", "Arial Unicode MS", 13, false, false, any);
+    row("spbBaudRate", "Baud Rate Config", "Arial Unicode MS", 13, false, false, any);
+  }
+
+  void controls_have_their_captions_fonts_and_colours() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QString, family);
+    QFETCH(int, pixels);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(QColor, colour);
+    QWidget* w = Find(form, name.toLatin1().constData());
+    w->ensurePolished();
+    if (!caption.isNull()) QCOMPARE(Caption(w), caption);
+    QCOMPARE(w->font().family(), family);
+    QCOMPARE(w->font().pixelSize(), pixels);
+    QCOMPARE(w->font().bold(), bold);
+    QCOMPARE(w->font().italic(), italic);
+    if (colour.isValid()) QCOMPARE(w->palette().color(QPalette::WindowText), colour);
+  }
+
+  void the_remaining_controls_are_there() {
+    for (const char* name :
+         {"ImageStartTitle", "ShapeStartDescription2", "Shape1", "Shape2", "ImageConnectDevice",
+          "PageControlDetectComPortMode", "TabSheetManualDetectComPort", "TabSheetAutoConnectComPort", "cbxComPort",
+          "cbxBaudRate", "EditAutoDetectComPort", "EditAutoDetectBaudRate", "ImageConnectToDevice",
+          "ImageConnectTwoWay", "ImageFrmVer", "ShapeFrmVerNew", "Shape3", "LabelOriginalVersion", "LabelNewVersion",
+          "ImageFrmVerOriginal", "ImageFrmVerTo", "Image1", "LabelOriginalVersion2", "LabelNewVersion2", "Image2",
+          "ProgressBar1", "LabelProgressValue", "LabeledEdit_Firmware_File_Date", "LabeledEdit_Firmware_File_Version",
+          "cbxBaud_RS232", "cbxBaud_NMEA", "MemoRecord"})
+      QVERIFY2(form->findChild<QWidget*>(QLatin1String(name)), name);
+    for (const char* picture : {"ImageStartTitle", "ImageConnectDevice", "ImageFrmVer", "Image2"})
+      QCOMPARE(Find(form, picture)->size(), QSize(32, 32));
+    for (const char* picture : {"ImageFrmVerOriginal", "ImageFrmVerTo", "Image1"})
+      QCOMPARE(Find(form, picture)->size(), QSize(48, 48));
+    QCOMPARE(Find(form, "ImageConnectToDevice")->size(), QSize(120, 32));
+    QCOMPARE(Find(form, "ImageConnectTwoWay")->size(), QSize(32, 32));
+    // The two-way picture sits over the middle of the other.
+    QCOMPARE(Find(form, "ImageConnectTwoWay")->geometry().center().x(),
+             Find(form, "ImageConnectToDevice")->geometry().center().x());
+    for (const char* edit : {"LabeledEdit_Firmware_File_Date", "LabeledEdit_Firmware_File_Version"}) {
+      QVERIFY(Find<QLineEdit>(form, edit)->isReadOnly());
+      QCOMPARE(Find<QLineEdit>(form, edit)->maxLength(), 20);
+    }
+  }
+
+  void start_up_state_of_every_page() {
+    // Welcome: only Start shows a tool tip.
+    QCOMPARE(Find(form, "SpeedButtonStart")->toolTip(), QStringLiteral("Start the Firmware Upgrade"));
+    for (QWidget* w : form->findChildren<QWidget*>())
+      if (w->objectName() != QLatin1String("SpeedButtonStart")) QVERIFY2(w->toolTip().isEmpty(), qPrintable(w->objectName()));
+    // Serial-port page: Manual, the manual sheet, the lists, disconnected.
+    QVERIFY(Find<QRadioButton>(form, "RadioButtonConnectionModeManual")->isChecked());
+    QCOMPARE(Find<QStackedWidget>(form, "PageControlDetectComPortMode")->currentWidget()->objectName(),
+             QStringLiteral("TabSheetManualDetectComPort"));
+    auto* rates = Find<QComboBox>(form, "cbxBaudRate");
+    QStringList texts;
+    for (int i = 0; i < rates->count(); ++i) texts << rates->itemText(i);
+    QCOMPARE(texts, QStringList({"4800", "9600", "38400", "57600", "115200"}));
+    QCOMPARE(rates->currentIndex(), 4);
+    auto* ports = Find<QComboBox>(form, "cbxComPort");
+    QVERIFY(ports->isEditable());
+    if (ports->count() == 0) {
+      QCOMPARE(ports->currentText(), QStringLiteral("N/A"));
+    } else {
+      QCOMPARE(ports->currentIndex(), 0);
+    }
+    QVERIFY(!Find(form, "LabelConnectionStatus")->isEnabled());
+    QVERIFY(!Find<QLabel>(form, "ImageConnectToDevice")->pixmap().isNull());
+    QVERIFY(!Find<QLabel>(form, "ImageConnectTwoWay")->pixmap().isNull());
+    for (const char* name : {"GroupBoxConnectionMode", "RadioButtonConnectionModeAuto", "cbxComPort", "cbxBaudRate"})
+      QVERIFY2(Find(form, name)->isEnabled(), name);
+    auto* connect = Find<QToolButton>(form, "OpenPort");
+    auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
+    QVERIFY(connect->isCheckable() && !connect->isChecked());
+    QCOMPARE(connect->property("tag").toInt(), 0);
+    QVERIFY(!cont->isEnabled());
+    QVERIFY(!form->UnitFound);
+    // Progress page: Finish disabled, the bar empty.
+    QVERIFY(!Find(form, "SpeedButtonFrmUpgFinish")->isEnabled());
+    QCOMPARE(Find<QProgressBar>(form, "ProgressBar1")->value(), 0);
+    // Engineering page: the device rate lists.
+    auto items = [](QComboBox* c) {
+      QStringList l;
+      for (int i = 0; i < c->count(); ++i) l << c->itemText(i);
+      return l;
+    };
+    QCOMPARE(items(Find<QComboBox>(form, "cbxBaud_RS232")),
+             QStringList({"115200", "57600", "38400", "19200", "9600", "4800"}));
+    QCOMPARE(items(Find<QComboBox>(form, "cbxBaud_NMEA")), QStringList({"38400", "4800"}));
+    QVERIFY(Find<QPlainTextEdit>(form, "MemoRecord")->isReadOnly());
+  }
+
+  void timers_and_image_lists() {
+    QCOMPARE(form->Timer1->Interval(), 1000);
+    QVERIFY(!form->Timer1->Enabled());
+    QCOMPARE(form->TimerConnection->Interval(), 200);
+    QVERIFY(!form->TimerConnection->Enabled());
+    QCOMPARE(form->PIC_Timer->Interval(), 1);
+    QVERIFY(form->PIC_Timer->Enabled());
+    QCOMPARE(form->PIC_Timer->Type(), Qt::PreciseTimer);
+
+    QCOMPARE(form->ImageListConnectToDevice.Count(), 2);
+    QCOMPARE(form->ImageListConnectTwoWay.Count(), 8);
+    for (int i = 0; i < 2; ++i) QCOMPARE(form->ImageListConnectToDevice.Image(i).size(), QSize(120, 32));
+    for (int i = 0; i < 8; ++i) QCOMPARE(form->ImageListConnectTwoWay.Image(i).size(), QSize(32, 32));
+    // Every frame of the animation differs from the one before.
+    for (int i = 3; i < 8; ++i)
+      QVERIFY(form->ImageListConnectTwoWay.Image(i).toImage() != form->ImageListConnectTwoWay.Image(i - 1).toImage());
+    QCOMPARE(form->ImageListConnectTwoWay.BkColor(), QColor(0xA6, 0xCA, 0xF0));
+  }
+
+  void connection_status_shows_picture_text_and_colour() {
+    auto* status = Find<QLabel>(form, "LabelConnectionStatus");
+    auto* picture = Find<QLabel>(form, "ImageConnectToDevice");
+    const QImage apart = picture->pixmap().toImage();
+    form->ShowConnectionStatus(1, "Connected...");
+    QCOMPARE(status->text(), QStringLiteral("Connected..."));
+    QVERIFY(status->isEnabled());
+    QCOMPARE(status->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::blue));
+    QVERIFY(picture->pixmap().toImage() != apart);
+    form->ShowConnectionStatus(1, "Connecting...");
+    QCOMPARE(status->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::black));
+    form->ShowConnectionStatus(0, "Disconnect...");
+    QVERIFY(!status->isEnabled());
+    QCOMPARE(picture->pixmap().toImage(), apart);
+    // White in a list picture is see-through; the list's own background is not.
+    const QImage two_way = Find<QLabel>(form, "ImageConnectTwoWay")->pixmap().toImage();
+    QCOMPARE(QColor(two_way.pixel(0, 0)), QColor(0xA6, 0xCA, 0xF0));
+  }
+
+  void main_menu_is_hidden_but_complete() {
+    QVERIFY(!Find<QMenuBar>(form, "MainMenu1")->isVisible());
+    for (const char* menu : {"mnuFile", "mnuOption", "mnuHelp"})
+      QVERIFY2(!Find<QMenu>(form, menu)->menuAction()->isVisible(), menu);
+    QCOMPARE(Find<QMenu>(form, "mnuFile")->title(), QStringLiteral("File(&F)"));
+    QCOMPARE(Find<QMenu>(form, "mnuLanguage")->title(), QStringLiteral("Language(&L)"));
+    auto* english = Find<QAction>(form, "mnuLangEnglish");
+    auto* traditional = Find<QAction>(form, "mnuLangTraChinese");
+    auto* simplified = Find<QAction>(form, "mnuLangSimpChinese");
+    QVERIFY(english->isChecked() && !traditional->isChecked() && !simplified->isChecked());
+    QVERIFY(!simplified->isVisible());
+    QCOMPARE(english->property("tag").toInt(), 0);
+    QCOMPARE(traditional->property("tag").toInt(), 1);
+    QCOMPARE(simplified->property("tag").toInt(), 2);
+    // One radio group: ticking one unticks the others.
+    traditional->trigger();
+    QVERIFY(traditional->isChecked() && !english->isChecked());
+    QCOMPARE(Find<QAction>(form, "mnuExit")->text(), QStringLiteral("Exit(&X)"));
+    QCOMPARE(Find<QAction>(form, "mnuAbout")->text(), QStringLiteral("About(&A)"));
+  }
+
+  void start_shows_the_serial_port_page_with_the_default_rate() {
+    auto* rates = Find<QComboBox>(form, "cbxBaudRate");
+    rates->setCurrentIndex(1);
+    Click("SpeedButtonStart");
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+    QCOMPARE(rates->currentIndex(), 4);
+    auto* ports = Find<QComboBox>(form, "cbxComPort");
+    QCOMPARE(ports->currentText(), ports->count() ? ports->itemText(0) : QStringLiteral("N/A"));
+  }
+
+  void mode_switch_changes_the_inner_sheet() {
+    Click("SpeedButtonStart");
+    auto* sheets = Find<QStackedWidget>(form, "PageControlDetectComPortMode");
+    Find<QLineEdit>(form, "EditAutoDetectComPort")->setText("3");
+    Click("RadioButtonConnectionModeAuto");
+    QCOMPARE(sheets->currentWidget()->objectName(), QStringLiteral("TabSheetAutoConnectComPort"));
+    QVERIFY(Find<QLineEdit>(form, "EditAutoDetectComPort")->text().isEmpty());
+    QVERIFY(Find<QLineEdit>(form, "EditAutoDetectBaudRate")->text().isEmpty());
+    Find<QComboBox>(form, "cbxBaudRate")->setCurrentIndex(0);
+    Click("RadioButtonConnectionModeManual");
+    QCOMPARE(sheets->currentWidget()->objectName(), QStringLiteral("TabSheetManualDetectComPort"));
+    QCOMPARE(Find<QComboBox>(form, "cbxBaudRate")->currentIndex(), 4);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+  }
+
+  void cancel_no_and_finish_return_to_welcome_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Cancel") << "TabSheetCOMDetect" << "SpeedButtonCancel";
+    QTest::newRow("No") << "TabSheetCheckVersion" << "SpeedButtonFrmVerWantToContinueNo";
+    QTest::newRow("Finish") << "TabSheetFirmwareProgress" << "SpeedButtonFrmUpgFinish";
+  }
+
+  void cancel_no_and_finish_return_to_welcome() {
+    QFETCH(QString, page);
+    QFETCH(QString, button);
+    Find<QStackedWidget>(form, "PageControlConf")->setCurrentWidget(Find(form, page.toLatin1().constData()));
+    QWidget* b = Find(form, button.toLatin1().constData());
+    b->setEnabled(true);  // Finish is enabled by the end of an upgrade
+    QTest::mouseClick(b, Qt::LeftButton);
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    // Nothing else is reset.
+    QCOMPARE(Find<QToolButton>(form, "SB_COMPortDetectContinue")->isEnabled(), false);
+  }
+
+  void continue_before_the_unit_answered_asks_to_connect_first() {
+    Click("SpeedButtonStart");
+    auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
+    // Disabled, a click does nothing.
+    Click("SB_COMPortDetectContinue");
+    QVERIFY(boxes.Shown.empty());
+    // Enabled by an earlier connection, but the unit has not answered this one.
+    cont->setEnabled(true);
+    boxes.Answers = {MsgResult::OK};
+    Click("SB_COMPortDetectContinue");
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string("Please connect first"));
+    QCOMPARE(boxes.Shown[0].Caption, std::string("Message"));
+    QCOMPARE(boxes.Shown[0].Buttons, MsgButtons::OK);
+    QCOMPARE(boxes.Shown[0].Icon, MsgIcon::None);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+  }
+
+  void continue_after_the_unit_answered_shows_the_versions() {
+    Click("SpeedButtonStart");
+    auto* connect = Find<QToolButton>(form, "OpenPort");
+    auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
+    Click("OpenPort");
+    QVERIFY(connect->isChecked());
+    cont->setEnabled(true);
+    cont->setProperty("tag", 1);
+    form->UnitFound = true;
+    form->NewFirmwareVersion = "V2.03";
+    Click("SB_COMPortDetectContinue");
+    QVERIFY(boxes.Shown.empty());
+    QCOMPARE(Page(), QStringLiteral("TabSheetCheckVersion"));
+    // Continue released, its tag 0, disabled; Connect released by the group.
+    QVERIFY(!cont->isChecked());
+    QCOMPARE(cont->property("tag").toInt(), 0);
+    QVERIFY(!cont->isEnabled());
+    QVERIFY(!connect->isChecked());
+    QCOMPARE(Find<QLabel>(form, "LabelNewVersion")->text(), QStringLiteral("V2.03"));
+    QCOMPARE(Find<QLabel>(form, "LabelNewVersion2")->text(), QStringLiteral("V2.03"));
+  }
+
+  void connect_and_continue_release_each_other() {
+    Click("SpeedButtonStart");
+    auto* connect = Find<QToolButton>(form, "OpenPort");
+    auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
+    cont->setCheckable(true);
+    cont->setChecked(true);
+    Click("OpenPort");
+    QVERIFY(connect->isChecked());
+    QVERIFY(!cont->isChecked());
+    // All buttons of the group may be up.
+    Click("OpenPort");
+    QVERIFY(!connect->isChecked() && !cont->isChecked());
+  }
+
+  void exit_query_cancel_keeps_the_window_as_it_was_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Exit button") << "button";
+    QTest::newRow("File > Exit") << "menu";
+    QTest::newRow("close box") << "close";
+  }
+
+  void exit_query_cancel_keeps_the_window_as_it_was() {
+    QFETCH(QString, how);
+    Click("SpeedButtonStart");
+    Click("RadioButtonConnectionModeAuto");
+    boxes.Answers = {MsgResult::Cancel};
+    if (how == "button") {
+      // Exit sits on the welcome page; go there and back through the page itself.
+      Find<QStackedWidget>(form, "PageControlConf")->setCurrentWidget(Find(form, "TabSheetWelcome"));
+      Click("SpeedButtonExit1");
+    } else if (how == "menu") {
+      Find<QAction>(form, "mnuExit")->trigger();
+    } else {
+      QVERIFY(!form->close());
+    }
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string("Are you sure to exit?"));
+    QCOMPARE(boxes.Shown[0].Caption, std::string("Exit!"));
+    QCOMPARE(boxes.Shown[0].Buttons, MsgButtons::OKCancel);
+    QCOMPARE(boxes.Shown[0].Icon, MsgIcon::None);
+    QVERIFY(form->isVisible());
+    QCOMPARE(Page(), how == "button" ? QStringLiteral("TabSheetWelcome") : QStringLiteral("TabSheetCOMDetect"));
+    QVERIFY(Find<QRadioButton>(form, "RadioButtonConnectionModeAuto")->isChecked());
+    QVERIFY(form->PIC_Timer->Enabled());
+  }
+
+  void exit_query_ok_closes_the_window() {
+    boxes.Answers = {MsgResult::OK};
+    Click("SpeedButtonExit1");
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QVERIFY(!form->isVisible());
+  }
+
+  void no_control_leads_to_the_engineering_page() {
+    // Every button and radio button of the four wizard pages, pressed in
+    // turn from every page, never shows the engineering page.
+    auto* pages = Find<QStackedWidget>(form, "PageControlConf");
+    QWidget* engineering = Find(form, "TabSheetFirmwareUpgrade");
+    for (int p = 1; p < pages->count(); ++p) {
+      for (QAbstractButton* b : pages->widget(p)->findChildren<QAbstractButton*>()) {
+        if (b->objectName() == QLatin1String("SpeedButtonExit1")) continue;
+        pages->setCurrentIndex(p);
+        boxes.Answers = {MsgResult::OK};
+        b->setEnabled(true);
+        b->click();
+        QVERIFY2(pages->currentWidget() != engineering, qPrintable(b->objectName()));
+      }
+    }
+    // Keyboard page switching of tab controls does nothing here either.
+    pages->setCurrentIndex(1);
+    QTest::keyClick(form, Qt::Key_Tab, Qt::ControlModifier);
+    QTest::keyClick(form, Qt::Key_PageUp, Qt::ControlModifier);
+    QVERIFY(pages->currentWidget() != engineering);
+  }
+};
+
+KQ30_GUI_TEST_MAIN(Form1Test)
+#include "Form1_test.moc"

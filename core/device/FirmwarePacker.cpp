@@ -13,9 +13,13 @@ constexpr char HexDigits[] = "0123456789abcdef";
 
 std::vector<std::uint8_t> RecordBytes(std::uint8_t type, std::uint16_t address,
                                       std::span<const std::uint8_t> data) {
-  std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
-                                  static_cast<std::uint8_t>(address & 0xFF), type};
-  bytes.insert(bytes.end(), data.begin(), data.end());
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(data.size() + 5);
+  bytes.push_back(static_cast<std::uint8_t>(data.size()));
+  bytes.push_back(static_cast<std::uint8_t>(address >> 8));
+  bytes.push_back(static_cast<std::uint8_t>(address & 0xFF));
+  bytes.push_back(type);
+  for (std::uint8_t b : data) bytes.push_back(b);
   std::uint8_t sum = 0;
   for (std::uint8_t b : bytes) sum = static_cast<std::uint8_t>(sum + b);
   bytes.push_back(static_cast<std::uint8_t>(-sum));

@@ -2,7 +2,8 @@
 // The application object: the fonts the windows ask for, the compiled-in
 // pictures, and the top-level exception box. An exception that escapes a
 // button handler, a timer tick or a queued call is shown in a message box
-// and the program goes on.
+// and the program goes on. The wizard's handlers are guarded where they are
+// connected (Guarded.h); notify() catches whatever else gets through.
 #include <QApplication>
 
 class MessageBoxes;

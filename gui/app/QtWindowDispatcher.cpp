@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include "app/Guarded.h"
+
 void QtWindowDispatcher::Post(std::function<void()> fn) {
-  QMetaObject::invokeMethod(&context_, std::move(fn), Qt::QueuedConnection);
+  QMetaObject::invokeMethod(&context_, Guarded(std::move(fn)), Qt::QueuedConnection);
 }

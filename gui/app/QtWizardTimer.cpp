@@ -1,9 +1,11 @@
 #include "app/QtWizardTimer.h"
 
+#include "app/Guarded.h"
+
 QtWizardTimer::QtWizardTimer(int interval, bool enabled, Qt::TimerType type) {
   timer_.setTimerType(type);
   timer_.setInterval(interval);
-  QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+  QObject::connect(&timer_, &QTimer::timeout, Guarded([this] { Tick(); }));
   SetEnabled(enabled);
 }
 

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 
+#include "app/Guarded.h"
 #include "common/BaudRates.h"
 #include "common/MessageBoxes.h"
 #include "dialogs/TfrmAbout.h"
@@ -73,26 +74,28 @@ void TForm1::SetUpWindow() {
 }
 
 void TForm1::ConnectHandlers() {
-  connect(ui->SpeedButtonStart, &QToolButton::clicked, this, &TForm1::SpeedButtonStartClick);
-  connect(ui->SpeedButtonExit1, &QToolButton::clicked, this, &TForm1::SpeedButtonExit1Click);
-  connect(ui->mnuExit, &QAction::triggered, this, &TForm1::btnExitClick);
-  connect(ui->RadioButtonConnectionModeManual, &QRadioButton::clicked, this,
-          &TForm1::RadioButtonConnectionModeAutoClick);
-  connect(ui->RadioButtonConnectionModeAuto, &QRadioButton::clicked, this,
-          &TForm1::RadioButtonConnectionModeAutoClick);
-  connect(ui->OpenPort, &QToolButton::clicked, this, [this] { OpenPortClick(ui->OpenPort); });
-  connect(ui->SB_COMPortDetectContinue, &QToolButton::clicked, this, &TForm1::SB_COMPortDetectContinueClick);
-  connect(ui->SpeedButtonCancel, &QToolButton::clicked, this, &TForm1::SpeedButtonCancelClick);
-  connect(ui->SpeedButtonFrmVerWantToContinueNo, &QToolButton::clicked, this,
-          &TForm1::SpeedButtonFrmVerWantToContinueNoClick);
-  connect(ui->SpeedButtonFrmUpgFinish, &QToolButton::clicked, this, &TForm1::SpeedButtonFrmUpgFinishClick);
-  connect(ui->ImageLogo, &ClickableImage::clicked, this, &TForm1::ImageLogoClick);
-  connect(ui->mnuAbout, &QAction::triggered, this, &TForm1::mnuAboutClick);
+  // Each handler runs guarded: an exception it lets out is shown in the
+  // exception box and the wizard goes on.
+  auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this, Guarded([this, handler] { (this->*handler)(); }));
+  };
+  on(ui->SpeedButtonStart, &QToolButton::clicked, &TForm1::SpeedButtonStartClick);
+  on(ui->SpeedButtonExit1, &QToolButton::clicked, &TForm1::SpeedButtonExit1Click);
+  on(ui->mnuExit, &QAction::triggered, &TForm1::btnExitClick);
+  on(ui->RadioButtonConnectionModeManual, &QRadioButton::clicked, &TForm1::RadioButtonConnectionModeAutoClick);
+  on(ui->RadioButtonConnectionModeAuto, &QRadioButton::clicked, &TForm1::RadioButtonConnectionModeAutoClick);
+  connect(ui->OpenPort, &QToolButton::clicked, this, Guarded([this] { OpenPortClick(ui->OpenPort); }));
+  on(ui->SB_COMPortDetectContinue, &QToolButton::clicked, &TForm1::SB_COMPortDetectContinueClick);
+  on(ui->SpeedButtonCancel, &QToolButton::clicked, &TForm1::SpeedButtonCancelClick);
+  on(ui->SpeedButtonFrmVerWantToContinueNo, &QToolButton::clicked, &TForm1::SpeedButtonFrmVerWantToContinueNoClick);
+  on(ui->SpeedButtonFrmUpgFinish, &QToolButton::clicked, &TForm1::SpeedButtonFrmUpgFinishClick);
+  on(ui->ImageLogo, &ClickableImage::clicked, &TForm1::ImageLogoClick);
+  on(ui->mnuAbout, &QAction::triggered, &TForm1::mnuAboutClick);
   // The two list handlers answer the user only: a pick from the list, or a
   // port number typed in. Selections made by the wizard itself do not run them.
-  connect(ui->cbxComPort, &QComboBox::activated, this, &TForm1::cbxComPortChange);
-  connect(ui->cbxComPort->lineEdit(), &QLineEdit::textEdited, this, &TForm1::cbxComPortChange);
-  connect(ui->cbxBaudRate, &QComboBox::activated, this, &TForm1::cbxBaudRateChange);
+  on(ui->cbxComPort, &QComboBox::activated, &TForm1::cbxComPortChange);
+  on(ui->cbxComPort->lineEdit(), &QLineEdit::textEdited, &TForm1::cbxComPortChange);
+  on(ui->cbxBaudRate, &QComboBox::activated, &TForm1::cbxBaudRateChange);
 }
 
 void TForm1::SetDialogs(TfrmAbout* about, TfrmAgreement* agreement) {
@@ -232,7 +235,9 @@ void TForm1::ShowAboutDialog() {
 
 // --- closing ---------------------------------------------------------------------------
 
-void TForm1::closeEvent(QCloseEvent* event) { FormClose(event); }
+void TForm1::closeEvent(QCloseEvent* event) {
+  RunGuarded([this, event] { FormClose(event); });
+}
 
 void TForm1::FormClose(QCloseEvent* event) {
   // The window stays until everything below has run: if saving the language

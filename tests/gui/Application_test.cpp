@@ -1,0 +1,124 @@
+// The application object's exception box and the Qt hosts of the wizard's
+// timers and window-thread hand-over.
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+
+#include "GuiTestMain.h"
+#include "ScriptedMessageBoxes.h"
+#include "app/Guarded.h"
+#include "app/QtWindowDispatcher.h"
+#include "app/QtWizardTimer.h"
+#include "common/Exception.h"
+
+class ApplicationTest : public QObject {
+  Q_OBJECT
+
+  ScriptedMessageBoxes boxes;
+  KQ30Application* app() { return static_cast<KQ30Application*>(QCoreApplication::instance()); }
+
+ private slots:
+  void init() {
+    boxes = ScriptedMessageBoxes();
+    app()->SetMessageBoxes(&boxes);
+  }
+  void cleanup() { app()->SetMessageBoxes(nullptr); }
+
+  void exception_in_a_click_handler_is_shown_and_the_program_goes_on() {
+    QPushButton button;
+    int clicks = 0;
+    // Connected the way the windows connect every handler.
+    QObject::connect(&button, &QPushButton::clicked, Guarded([&] {
+      if (++clicks == 1) throw Exception("Serial port open error! Please check!");
+    }));
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    boxes.Answers = {MsgResult::OK};
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string("Serial port open error! Please check!"));
+    QCOMPARE(boxes.Shown[0].Caption, std::string("KQ-30 Firmware Update"));
+    QCOMPARE(boxes.Shown[0].Buttons, MsgButtons::OK);
+    QCOMPARE(boxes.Shown[0].Icon, MsgIcon::Error);
+    // The next click is handled as usual.
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(clicks, 2);
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+  }
+
+  void exception_in_a_timer_tick_is_shown_and_the_timer_runs_on() {
+    QtWizardTimer timer(5, false);
+    int ticks = 0;
+    timer.OnTimer = [&] {
+      if (++ticks == 2) throw std::runtime_error("tick failed");
+    };
+    boxes.Answers = {MsgResult::OK};
+    timer.SetEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 4, 5000);
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string("tick failed"));
+    QVERIFY(timer.Enabled());
+  }
+
+  void exception_reaching_the_event_loop_is_shown_and_the_loop_goes_on() {
+    // A handler connected without a guard: the application object catches it.
+    bool after = false;
+    boxes.Answers = {MsgResult::OK};
+    QTimer::singleShot(0, [] { throw Exception("escaped"); });
+    QTimer::singleShot(10, [&] { after = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(after, 5000);
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string("escaped"));
+    QCOMPARE(boxes.Shown[0].Caption, std::string("KQ-30 Firmware Update"));
+  }
+
+  void other_thrown_objects_show_an_empty_message() {
+    QtWindowDispatcher dispatcher;
+    bool after = false;
+    boxes.Answers = {MsgResult::OK};
+    dispatcher.Post([] { throw 42; });
+    dispatcher.Post([&] { after = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(after, 5000);
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string());
+  }
+
+  void posts_from_another_thread_run_in_order_on_the_window_thread() {
+    QtWindowDispatcher dispatcher;
+    std::vector<int> order;
+    std::atomic<bool> wrong_thread{false};
+    QThread* window_thread = QThread::currentThread();
+    std::thread sender([&] {
+      for (int i = 0; i < 100; ++i)
+        dispatcher.Post([&, i] {
+          if (QThread::currentThread() != window_thread) wrong_thread = true;
+          order.push_back(i);
+        });
+    });
+    sender.join();
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), size_t(100), 5000);
+    QVERIFY(!wrong_thread);
+    QVERIFY(std::is_sorted(order.begin(), order.end()));
+  }
+
+  void wizard_timer_follows_enable_and_interval() {
+    QtWizardTimer timer(1000, false);
+    int ticks = 0;
+    timer.OnTimer = [&] { ++ticks; };
+    QVERIFY(!timer.Enabled());
+    timer.SetInterval(10);
+    QCOMPARE(timer.Interval(), 10);
+    timer.SetEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 2, 5000);
+    timer.SetEnabled(false);
+    const int stopped_at = ticks;
+    QTest::qWait(50);
+    QCOMPARE(ticks, stopped_at);
+  }
+};
+
+KQ30_GUI_TEST_MAIN(ApplicationTest)
+#include "Application_test.moc"

@@ -5,15 +5,22 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "ports/posix/PortFolder.h"
+#include "ports/posix/ProbeSerialDevice.h"
 #include "ports/posix/UdevPorts.h"
 
 LinuxPortPlatform::LinuxPortPlatform(Prober prober, std::string folder, bool useKernelDevices)
     : prober_(std::move(prober)),
       folder_(folder.empty() ? PortFolderPath() : std::move(folder)),
       useKernelDevices_(useKernelDevices) {}
+
+std::unique_ptr<LinuxPortPlatform> LinuxPortPlatform::ForThisMachine() {
+  const char* noKernel = std::getenv("KQ30_NO_KERNEL_PORTS");
+  return std::make_unique<LinuxPortPlatform>(ProbeSerialDevice, "", !(noKernel && *noKernel));
+}
 
 LinuxPortPlatform::~LinuxPortPlatform() {
   if (watcher_.joinable()) {

@@ -29,6 +29,10 @@ class LinuxPortPlatform : public PortPlatform {
 
   const std::string& Folder() const { return folder_; }
 
+  // The table of this machine: the port folder and, unless
+  // KQ30_NO_KERNEL_PORTS is set, the kernel's serial devices.
+  static std::unique_ptr<LinuxPortPlatform> ForThisMachine();
+
  private:
   void WatchFolder();
   void WatchLoop(std::function<void()> onChange);

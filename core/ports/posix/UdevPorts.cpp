@@ -21,6 +21,7 @@ std::string Property(udev_device* dev, const char* name) {
 // A name a person recognises: the USB product string where there is one,
 // else what udev's hardware database knows, else the driver.
 std::string DescribeDevice(udev_device* dev) {
+  if (std::string(udev_device_get_sysname(dev)).rfind("ttyS", 0) == 0) return "built-in serial port";
   udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev, "usb", "usb_device");
   std::string product = Attr(usb, "product");
   if (!product.empty()) return product;

@@ -1,0 +1,47 @@
+#include "wizard/WizardCore.h"
+
+#include "comm/platform/ComDeviceName.h"
+#include "common/BaudRates.h"
+#include "ports/posix/LinuxPortPlatform.h"
+
+WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, WizardTimer& timer1,
+                       WizardTimer& timerConnection, std::unique_ptr<PortPlatform> platform)
+    : Platform(platform ? std::move(platform) : LinuxPortPlatform::ForThisMachine()),
+      Comm(dispatcher),
+      Conn(Port, Lists, timer1, timerConnection, boxes, Texts),
+      dispatcher_(dispatcher),
+      boxes_(boxes) {
+  Conn.SendQuery = [this] { return Link.SendTestRequest(16); };
+  Link.EvaluateReplyLine = [this](std::string_view line) { Conn.EvaluateReplyLine(line); };
+  // A sentence that could not be written: in Auto mode a silent port is one
+  // without the unit; otherwise the connection ends and the user is told.
+  Link.WriteFailed = [this] {
+    if (Conn.Page.AutoMode) return true;
+    if (Conn.Page.ConnectDown) Conn.OpenPortClick();
+    boxes_.Show(Texts.PortOpenError, Texts.Error, MsgButtons::OK, MsgIcon::Error);
+    return false;
+  };
+}
+
+WizardCore::~WizardCore() {
+  Comm.OnRxChar = nullptr;
+  if (Comm.Connected()) Comm.Close();
+}
+
+void WizardCore::CreateSerialPort() {
+  // COM numbers resolve through the port table, so a device the table found
+  // (a USB adapter, a linked pseudo-terminal) opens under its number.
+  Comm.SetDeviceNameResolver([this](const std::string& name) -> std::optional<std::string> {
+    if (int n = ComPortNumber(name)) return Platform->DevicePath(n);
+    return DefaultResolveDeviceName(name);
+  });
+  Comm.SetDeviceName("\\\\.\\COM1");
+  Comm.SetBaudRate(br115200);
+  Comm.SetParity(paNone);
+  Comm.SetDataBits(da8);
+  Comm.SetStopBits(sb10);
+  Comm.OnRxChar = [this](TThreadComm*, uint32_t count) { Link.DeviceDataReceived(count); };
+  Lists.RefreshPortLists();
+  Conn.Page.BaudRateIndex = DefaultBaudChoice;
+  Lists.StartWatching(dispatcher_, [this] { Conn.DeviceChanged(); });
+}

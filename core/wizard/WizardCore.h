@@ -1,0 +1,41 @@
+#pragma once
+// The objects behind the wizard's pages, owned by whoever hosts them (the
+// main window, the command-line tool, a test): the serial port, the port
+// lists, the device link and the connection logic, wired together.
+#include <memory>
+
+#include "comm/Comm.h"
+#include "common/Dispatcher.h"
+#include "common/MessageBoxes.h"
+#include "common/WizardTimer.h"
+#include "device/DeviceLink.h"
+#include "lang/LanguageTexts.h"
+#include "ports/PortLists.h"
+#include "ports/PortPlatform.h"
+#include "wizard/Connection.h"
+#include "wizard/TCommUnitPort.h"
+
+class WizardCore {
+ public:
+  // platform: the port table; nothing for the system's own.
+  WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, WizardTimer& timer1, WizardTimer& timerConnection,
+             std::unique_ptr<PortPlatform> platform = nullptr);
+  ~WizardCore();
+
+  // The serial port at 115200 baud, no parity, 8 data bits, 1 stop bit on
+  // COM1, its received bytes going to the device link; then the port lists,
+  // and arrivals and removals watched from now on.
+  void CreateSerialPort();
+
+  LanguageTexts Texts;
+  std::unique_ptr<PortPlatform> Platform;
+  TComm Comm;
+  TCommUnitPort Port{Comm};
+  PortLists Lists{*Platform};
+  DeviceLink Link{Port};
+  Connection Conn;
+
+ private:
+  WindowDispatcher& dispatcher_;
+  MessageBoxes& boxes_;
+};

@@ -159,12 +159,10 @@ void TForm1::ShowConnectionStatus(int index, const std::string& text) {
     status->setEnabled(true);
     colour = Qt::blue;
   }
-  // A disabled status label reads grey whatever its font colour.
-  QPalette palette = status->palette();
-  palette.setColor(QPalette::Active, QPalette::WindowText, colour);
-  palette.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-  palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x60, 0x60, 0x60));
-  status->setPalette(palette);
+  // A disabled status label reads grey whatever its font colour. Through the
+  // style sheet, as the window's style sheet would undo a palette.
+  status->setStyleSheet(QStringLiteral("QLabel { color: %1; } QLabel:disabled { color: #606060; }")
+                            .arg(colour.name()));
   status->setText(QString::fromStdString(text));
 }
 

@@ -269,13 +269,17 @@ class Form1Test : public QObject {
   void connection_status_shows_picture_text_and_colour() {
     auto* status = Find<QLabel>(form, "LabelConnectionStatus");
     auto* picture = Find<QLabel>(form, "ImageConnectToDevice");
+    // Disabled at the start, in a grey that stays legible on the page.
+    QCOMPARE(status->palette().color(QPalette::Disabled, QPalette::WindowText), QColor(0x60, 0x60, 0x60));
     const QImage apart = picture->pixmap().toImage();
     form->ShowConnectionStatus(1, "Connected...");
+    status->ensurePolished();
     QCOMPARE(status->text(), QStringLiteral("Connected..."));
     QVERIFY(status->isEnabled());
     QCOMPARE(status->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::blue));
     QVERIFY(picture->pixmap().toImage() != apart);
     form->ShowConnectionStatus(1, "Connecting...");
+    status->ensurePolished();
     QCOMPARE(status->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::black));
     form->ShowConnectionStatus(0, "Disconnect...");
     QVERIFY(!status->isEnabled());

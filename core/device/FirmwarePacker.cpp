@@ -32,7 +32,11 @@ void PutText(std::vector<std::uint8_t>& header, std::size_t offset, std::size_t 
     throw Exception(std::string("the ") + what + " text \"" + text + "\" is longer than " +
                     std::to_string(size - 1) + " characters");
   }
-  if (text.find('\0') != std::string::npos) throw Exception(std::string("the ") + what + " text holds a NUL");
+  // The version text ends up in a sentence sent to the unit, and both texts
+  // on the screen: no control characters.
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) throw Exception(std::string("the ") + what + " text holds a control character");
+  }
   std::copy(text.begin(), text.end(), header.begin() + offset);
 }
 

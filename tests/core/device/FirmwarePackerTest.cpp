@@ -161,7 +161,8 @@ TEST(FirmwarePacker, RefusesWhatWouldNotMakeAGoodFile) {
   } cases[] = {
       {records(good), std::string(32, 'v'), "d", "longer than 31 characters"},
       {records(good), "v", std::string(24, 'd'), "longer than 23 characters"},
-      {records(good), std::string("1.0\0x", 5), "d", "NUL"},
+      {records(good), std::string("1.0\0x", 5), "d", "control character"},
+      {records(good), "1.0", "2026/01/01\r\n", "control character"},
       {records(HexLine(2, 0, {0x10, 0x00}) + HexLine(0, 0, {1}) + Eof), "v", "d", "extended segment"},
       {records(HexLine(4, 0, {0x1F, 0xC0}) + HexLine(0, 0, {1, 2}) + Eof), "v", "d", "not be fit to flash"},
       {records(Eof), "v", "d", "no data for the unit's program flash"},

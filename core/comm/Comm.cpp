@@ -75,7 +75,8 @@ void TThreadComm::Open() {
         message = "Error initializing Read/Write Buffers (Error: %d)";
       }
       eventThread_ = std::make_unique<TCommEventThread>(*handle_, suspendTime_, monitorEvents_, dispatcher_);
-      eventThread_->SetOnSignal([this](TCommEventThread* sender, uint32_t mask) { HandleCommEvent(sender, mask); });
+      eventThread_->SetOnSignal(
+          [this](TCommEventThread* sender, uint32_t mask) { HandleCommEvent(sender, mask); });
       eventThread_->Resume();
     }
   }
@@ -130,7 +131,8 @@ void TThreadComm::UpdateDataControlBlock() {
   dcb_.fNull = options_.Contains(coNullStrip);
   // The handshake fields stay as the driver reported them, whatever
   // FlowControl says.
-  if (!handle_->SetCommState(dcb_)) RaiseCommError("Error updating DataControlBlock (Error: %d)", platform_.LastError());
+  if (!handle_->SetCommState(dcb_))
+    RaiseCommError("Error updating DataControlBlock (Error: %d)", platform_.LastError());
 }
 
 void TThreadComm::EscapeComm(uint32_t code) {
@@ -194,7 +196,8 @@ void TThreadComm::HandleCommEvent(TCommEventThread*, uint32_t EvtMask) {
   if ((EvtMask & CommEv::Err) && StillAttached(serial)) Raise(OnError, this, int32_t(errors));
   raise(CommEv::Ring, OnRing);
   raise(CommEv::Rlsd, OnRlsd);
-  if ((EvtMask & CommEv::RxChar) && stat.cbInQue > 0 && StillAttached(serial)) Raise(OnRxChar, this, stat.cbInQue);
+  if ((EvtMask & CommEv::RxChar) && stat.cbInQue > 0 && StillAttached(serial))
+    Raise(OnRxChar, this, stat.cbInQue);
   raise(CommEv::RxFlag, OnRxFlag);
   raise(CommEv::TxEmpty, OnTxEmpty);
   if (StillAttached(serial)) Raise(OnComStatEvent, this, EvtMask, stat);

@@ -22,7 +22,10 @@ struct CommHandOver {
 
 TCommEventThread::TCommEventThread(SerialDevice& port, uint32_t suspendTime, TCommEventTypes events,
                                    WindowDispatcher& dispatcher)
-    : port_(port), suspendTime_(suspendTime), dispatcher_(dispatcher), handOver_(std::make_shared<CommHandOver>()) {
+    : port_(port),
+      suspendTime_(suspendTime),
+      dispatcher_(dispatcher),
+      handOver_(std::make_shared<CommHandOver>()) {
   port_.SetCommMask(CommEventMask(events));
 }
 

@@ -14,8 +14,8 @@ uint32_t CommEventMask(TCommEventTypes events) {
   static constexpr struct {
     TCommEventType type;
     uint32_t bit;
-  } kBits[] = {{evBreak, CommEv::Break}, {evCts, CommEv::Cts},       {evDsr, CommEv::Dsr},
-               {evError, CommEv::Err},   {evRing, CommEv::Ring},     {evRlsd, CommEv::Rlsd},
+  } kBits[] = {{evBreak, CommEv::Break},   {evCts, CommEv::Cts},       {evDsr, CommEv::Dsr},
+               {evError, CommEv::Err},     {evRing, CommEv::Ring},     {evRlsd, CommEv::Rlsd},
                {evRxChar, CommEv::RxChar}, {evRxFlag, CommEv::RxFlag}, {evTxEmpty, CommEv::TxEmpty}};
   uint32_t mask = 0;
   for (const auto& entry : kBits)

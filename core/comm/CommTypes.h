@@ -5,15 +5,38 @@
 #include <initializer_list>
 
 enum TBaudRate : uint8_t {
-  br110, br300, br600, br1200, br2400, br4800, br9600, br14400,
-  br19200, br38400, br56000, br57600, br115200, br128000, br256000
+  br110,
+  br300,
+  br600,
+  br1200,
+  br2400,
+  br4800,
+  br9600,
+  br14400,
+  br19200,
+  br38400,
+  br56000,
+  br57600,
+  br115200,
+  br128000,
+  br256000
 };
 enum TParity : uint8_t { paNone, paOdd, paEven, paMark, paSpace };
 enum TStopBits : uint8_t { sb10, sb15, sb20 };
 enum TDataBits : uint8_t { da4, da5, da6, da7, da8 };
 enum TCommOption : uint8_t { coParityCheck, coDsrSensitivity, coIgnoreXOff, coErrorChar, coNullStrip };
 enum TFlowControl : uint8_t { fcNone, fcCTS, fcDTR, fcSoftware, fcDefault };
-enum TCommEventType : uint8_t { evBreak, evCts, evDsr, evError, evRing, evRlsd, evRxChar, evRxFlag, evTxEmpty };
+enum TCommEventType : uint8_t {
+  evBreak,
+  evCts,
+  evDsr,
+  evError,
+  evRing,
+  evRlsd,
+  evRxChar,
+  evRxFlag,
+  evTxEmpty
+};
 
 // A set of enumeration members, as small as the enumeration.
 template <typename E>

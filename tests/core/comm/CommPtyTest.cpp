@@ -1,10 +1,9 @@
 // The port object on pseudo-terminals: the real POSIX layer, the event
 // thread and the hand-over to a window thread that the test pumps.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -55,8 +54,9 @@ class CommPtyTest : public ::testing::Test {
 };
 
 TEST_F(CommPtyTest, NamesThatOpenNoDeviceLeaveThePortClosedQuietly) {
-  const std::string names[] = {"/dev/kq30-no-such-device", "\\\\.\\COM65000", "\\\\.\\COM7x", "\\\\.\\COM", "COM0",
-                               "relative/tty", "", "Com2/../../dev/ptmx", "/etc/hostname", "/tmp"};
+  const std::string names[] = {
+      "/dev/kq30-no-such-device", "\\\\.\\COM65000", "\\\\.\\COM7x", "\\\\.\\COM", "COM0", "relative/tty", "",
+      "Com2/../../dev/ptmx",      "/etc/hostname",   "/tmp"};
   setenv("KQ30_PORT_DIR", "/nonexistent-kq30-port-folder", 1);
   for (const std::string& name : names) {
     SCOPED_TRACE(name);
@@ -145,8 +145,8 @@ TEST_F(CommPtyTest, LineSettingsReachTheLineAtOnce) {
   const struct {
     TBaudRate rate;
     uint32_t speed;
-  } rates[] = {{br110, 110},     {br300, 300},       {br600, 600},       {br1200, 1200},    {br2400, 2400},
-               {br4800, 4800},   {br14400, 14400},   {br19200, 19200},   {br38400, 38400},  {br56000, 56000},
+  } rates[] = {{br110, 110},     {br300, 300},       {br600, 600},       {br1200, 1200},     {br2400, 2400},
+               {br4800, 4800},   {br14400, 14400},   {br19200, 19200},   {br38400, 38400},   {br56000, 56000},
                {br57600, 57600}, {br115200, 115200}, {br128000, 128000}, {br256000, 256000}, {br9600, 9600}};
   for (const auto& row : rates) {
     comm.SetBaudRate(row.rate);
@@ -238,6 +238,25 @@ TEST_F(CommPtyTest, EveryWakeUpGivesOneRxCharWithTheWaitingCountAndReadTakesItAl
   }
   // No wake-up is left over once everything has been read.
   EXPECT_EQ(dispatcher.RunFor(100ms), 0u);
+}
+
+TEST_F(CommPtyTest, ReadWaitsUpToASecondForTheFirstBytes) {
+  comm.SetMonitorEvents({});
+  OpenPort();
+  std::thread later([&] {
+    std::this_thread::sleep_for(100ms);
+    pty.Send("late");
+  });
+  char buffer[16] = {};
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(comm.Read(buffer, 16), 4);
+  EXPECT_EQ(std::string(buffer, 4), "late");
+  later.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms);
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(comm.Read(buffer, 16), 0);  // nothing comes: the read gives up after its second
+  EXPECT_GE(std::chrono::steady_clock::now() - start, 900ms);
+  EXPECT_TRUE(comm.Connected());
 }
 
 TEST_F(CommPtyTest, UnreadBytesAreReportedOnceUntilMoreArrive) {

@@ -63,11 +63,11 @@ TEST_F(CommSettingsTest, EveryRateReachesTheDriverWithItsWriteAllowance) {
     uint32_t bitsPerSecond;
     uint32_t writeMultiplier;
   };
-  const Row rows[] = {{br110, 110, 19200},       {br300, 300, 19200},       {br600, 600, 9600},
-                      {br1200, 1200, 6400},      {br2400, 2400, 4800},      {br4800, 4800, 3840},
-                      {br9600, 9600, 3200},      {br14400, 14400, 2742},    {br19200, 19200, 2400},
-                      {br38400, 38400, 2133},    {br56000, 56000, 1920},    {br57600, 57600, 1745},
-                      {br115200, 115200, 1600},  {br128000, 128000, 1476},  {br256000, 256000, 1371}};
+  const Row rows[] = {{br110, 110, 19200},      {br300, 300, 19200},      {br600, 600, 9600},
+                      {br1200, 1200, 6400},     {br2400, 2400, 4800},     {br4800, 4800, 3840},
+                      {br9600, 9600, 3200},     {br14400, 14400, 2742},   {br19200, 19200, 2400},
+                      {br38400, 38400, 2133},   {br56000, 56000, 1920},   {br57600, 57600, 1745},
+                      {br115200, 115200, 1600}, {br128000, 128000, 1476}, {br256000, 256000, 1371}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.bitsPerSecond);
     comm.Close();
@@ -270,7 +270,9 @@ class CommEventOrderTest : public CommSettingsTest {
     comm.OnError = [this](TThreadComm*, int32_t errors) { seen.push_back("Error" + std::to_string(errors)); };
     comm.OnRing = note("Ring");
     comm.OnRlsd = note("Rlsd");
-    comm.OnRxChar = [this](TThreadComm*, uint32_t count) { seen.push_back("RxChar" + std::to_string(count)); };
+    comm.OnRxChar = [this](TThreadComm*, uint32_t count) {
+      seen.push_back("RxChar" + std::to_string(count));
+    };
     comm.OnRxFlag = note("RxFlag");
     comm.OnTxEmpty = note("TxEmpty");
     comm.OnComStatEvent = [this](TThreadComm*, uint32_t status, ComStat stat) {
@@ -282,7 +284,8 @@ class CommEventOrderTest : public CommSettingsTest {
     seen.clear();
     size_t before = driver.Count("ClearCommError");
     driver.Push(mask);
-    EXPECT_TRUE(dispatcher.RunUntil([&] { return !seen.empty() && seen.back().rfind("ComStat", 0) == 0; }, 2s));
+    EXPECT_TRUE(
+        dispatcher.RunUntil([&] { return !seen.empty() && seen.back().rfind("ComStat", 0) == 0; }, 2s));
     EXPECT_EQ(driver.Count("ClearCommError"), int(before) + 1);
     return seen;
   }
@@ -292,10 +295,11 @@ class CommEventOrderTest : public CommSettingsTest {
 TEST_F(CommEventOrderTest, EventsComeInTheirFixedOrderWithComStatLast) {
   driver.stat.cbInQue = 3;
   driver.errors = CommErr::Frame;
-  const std::vector<std::string> all = {"Break", "Cts",    "Dsr",     "Error8",   "Ring",
+  const std::vector<std::string> all = {"Break", "Cts",     "Dsr",    "Error8",  "Ring",
                                         "Rlsd",  "RxChar3", "RxFlag", "TxEmpty", "ComStat511/3"};
   EXPECT_EQ(WakeUp(CommEv::All), all);
-  EXPECT_EQ(WakeUp(CommEv::TxEmpty | CommEv::Break), (std::vector<std::string>{"Break", "TxEmpty", "ComStat68/3"}));
+  EXPECT_EQ(WakeUp(CommEv::TxEmpty | CommEv::Break),
+            (std::vector<std::string>{"Break", "TxEmpty", "ComStat68/3"}));
   EXPECT_EQ(WakeUp(0), std::vector<std::string>{"ComStat0/3"});
   driver.stat.cbInQue = 0;  // bytes gone before the window thread looked
   EXPECT_EQ(WakeUp(CommEv::RxChar), std::vector<std::string>{"ComStat1/0"});

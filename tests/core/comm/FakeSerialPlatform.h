@@ -18,8 +18,9 @@ struct FakeDriver {
   int purges = 0;
   bool open = false;
   // Scripted answers.
-  bool failOpen = false, failTimeouts = false, failSetupComm = false, failSetState = false, failEscape = false;
-  int error = 0;  // the last error a failing call leaves
+  bool failOpen = false, failTimeouts = false, failSetupComm = false, failSetState = false,
+       failEscape = false;
+  int error = 0;                // the last error a failing call leaves
   DeviceControlBlock reported;  // what GetCommState says the driver has
   ComStat stat;
   uint32_t errors = 0;

@@ -10,10 +10,18 @@ LineSettings ReadLine(int fd) {
   if (ioctl(fd, TCGETS2, &t) != 0) return line;
   line.speed = t.c_ospeed;
   switch (t.c_cflag & CSIZE) {
-    case CS5: line.dataBits = 5; break;
-    case CS6: line.dataBits = 6; break;
-    case CS7: line.dataBits = 7; break;
-    default: line.dataBits = 8; break;
+    case CS5:
+      line.dataBits = 5;
+      break;
+    case CS6:
+      line.dataBits = 6;
+      break;
+    case CS7:
+      line.dataBits = 7;
+      break;
+    default:
+      line.dataBits = 8;
+      break;
   }
   line.parity = t.c_cflag & PARENB;
   line.odd = t.c_cflag & PARODD;

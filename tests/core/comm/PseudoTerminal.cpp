@@ -43,7 +43,8 @@ std::string PseudoTerminal::Receive(size_t count, int timeoutMs) const {
   std::string got;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (got.size() < count) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     pollfd fd{master, POLLIN, 0};
     if (poll(&fd, 1, int(left.count())) <= 0) continue;

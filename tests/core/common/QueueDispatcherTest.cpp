@@ -1,11 +1,11 @@
-#include "common/QueueDispatcher.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "common/QueueDispatcher.h"
 
 using namespace std::chrono_literals;
 

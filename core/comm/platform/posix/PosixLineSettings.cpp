@@ -13,10 +13,9 @@ struct RateCode {
   tcflag_t code;
 };
 // The rates with a B-constant; every other one goes through BOTHER.
-constexpr RateCode kRateCodes[] = {{110, B110},       {300, B300},       {600, B600},
-                                   {1200, B1200},     {2400, B2400},     {4800, B4800},
-                                   {9600, B9600},     {19200, B19200},   {38400, B38400},
-                                   {57600, B57600},   {115200, B115200}, {230400, B230400},
+constexpr RateCode kRateCodes[] = {{110, B110},       {300, B300},      {600, B600},       {1200, B1200},
+                                   {2400, B2400},     {4800, B4800},    {9600, B9600},     {19200, B19200},
+                                   {38400, B38400},   {57600, B57600},  {115200, B115200}, {230400, B230400},
                                    {460800, B460800}, {921600, B921600}};
 
 tcflag_t RateCode(uint32_t rate) {
@@ -51,7 +50,9 @@ bool MakeRawLine(int fd) {
   t.c_oflag &= ~OPOST;
   t.c_lflag &= ~(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
   t.c_cflag |= CLOCAL | CREAD;
-  t.c_cc[VMIN] = 0;
+  // VMIN 1 with O_NONBLOCK: an empty queue reads as EAGAIN, so that 0 only
+  // ever means the line hung up.
+  t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
   return ioctl(fd, TCSETS2, &t) == 0;
 }
@@ -61,10 +62,18 @@ bool ReadLineSettings(int fd, DeviceControlBlock& dcb) {
   if (ioctl(fd, TCGETS2, &t) < 0) return false;
   dcb.BaudRate = t.c_ospeed;
   switch (t.c_cflag & CSIZE) {
-    case CS5: dcb.ByteSize = 5; break;
-    case CS6: dcb.ByteSize = 6; break;
-    case CS7: dcb.ByteSize = 7; break;
-    default: dcb.ByteSize = 8; break;
+    case CS5:
+      dcb.ByteSize = 5;
+      break;
+    case CS6:
+      dcb.ByteSize = 6;
+      break;
+    case CS7:
+      dcb.ByteSize = 7;
+      break;
+    default:
+      dcb.ByteSize = 8;
+      break;
   }
   if (!(t.c_cflag & PARENB))
     dcb.Parity = CommParity::NoParity;
@@ -114,11 +123,20 @@ bool WriteLineSettings(int fd, const DeviceControlBlock& dcb) {
   static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
   t.c_cflag |= kSizes[dcb.ByteSize - 5];
   switch (dcb.Parity) {
-    case CommParity::Odd: t.c_cflag |= PARENB | PARODD; break;
-    case CommParity::Even: t.c_cflag |= PARENB; break;
-    case CommParity::Mark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case CommParity::Space: t.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
+    case CommParity::Odd:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case CommParity::Even:
+      t.c_cflag |= PARENB;
+      break;
+    case CommParity::Mark:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case CommParity::Space:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
   }
   if (dcb.StopBits == CommStopBits::Two) t.c_cflag |= CSTOPB;
   if (dcb.fOutxCtsFlow || dcb.fRtsControl == CommLineControl::Handshake) t.c_cflag |= CRTSCTS;

@@ -28,8 +28,8 @@ constexpr int kCounterPollMs = 20;
 // How often a draining output queue, or bytes nobody has read yet, are
 // looked at again.
 constexpr int kQueuePollMs = 5;
-constexpr uint32_t kCounterEvents = CommEv::Cts | CommEv::Dsr | CommEv::Rlsd | CommEv::Ring | CommEv::Break |
-                                    CommEv::Err;
+constexpr uint32_t kCounterEvents =
+    CommEv::Cts | CommEv::Dsr | CommEv::Rlsd | CommEv::Ring | CommEv::Break | CommEv::Err;
 
 using Clock = std::chrono::steady_clock;
 
@@ -42,7 +42,8 @@ int MillisLeft(bool limited, Clock::time_point deadline) {
 
 class PosixSerialDevice : public SerialDevice {
  public:
-  PosixSerialDevice(int fd, int wakeRead, int wakeWrite) : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {
+  PosixSerialDevice(int fd, int wakeRead, int wakeWrite)
+      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {
     serial_icounter_struct counts{};
     countersWork_ = ioctl(fd_, TIOCGICOUNT, &counts) == 0;
     errorBase_ = eventBase_ = counts;
@@ -86,16 +87,27 @@ class PosixSerialDevice : public SerialDevice {
 
   bool EscapeCommFunction(uint32_t function) override {
     switch (function) {
-      case CommEscape::SetRts: return ModemLines(TIOCMBIS, TIOCM_RTS);
-      case CommEscape::ClrRts: return ModemLines(TIOCMBIC, TIOCM_RTS);
-      case CommEscape::SetDtr: return ModemLines(TIOCMBIS, TIOCM_DTR);
-      case CommEscape::ClrDtr: return ModemLines(TIOCMBIC, TIOCM_DTR);
-      case CommEscape::SetXOff: return ioctl(fd_, TCXONC, TCOOFF) == 0;
-      case CommEscape::SetXOn: return ioctl(fd_, TCXONC, TCOON) == 0;
-      case CommEscape::SetBreak: return ioctl(fd_, TIOCSBRK) == 0;
-      case CommEscape::ClrBreak: return ioctl(fd_, TIOCCBRK) == 0;
-      case CommEscape::ResetDev: return true;  // only printers reset
-      default: errno = EINVAL; return false;
+      case CommEscape::SetRts:
+        return ModemLines(TIOCMBIS, TIOCM_RTS);
+      case CommEscape::ClrRts:
+        return ModemLines(TIOCMBIC, TIOCM_RTS);
+      case CommEscape::SetDtr:
+        return ModemLines(TIOCMBIS, TIOCM_DTR);
+      case CommEscape::ClrDtr:
+        return ModemLines(TIOCMBIC, TIOCM_DTR);
+      case CommEscape::SetXOff:
+        return ioctl(fd_, TCXONC, TCOOFF) == 0;
+      case CommEscape::SetXOn:
+        return ioctl(fd_, TCXONC, TCOON) == 0;
+      case CommEscape::SetBreak:
+        return ioctl(fd_, TIOCSBRK) == 0;
+      case CommEscape::ClrBreak:
+        return ioctl(fd_, TIOCCBRK) == 0;
+      case CommEscape::ResetDev:
+        return true;  // only printers reset
+      default:
+        errno = EINVAL;
+        return false;
     }
   }
 
@@ -175,7 +187,8 @@ class PosixSerialDevice : public SerialDevice {
     const auto deadline = Clock::now() + std::chrono::milliseconds(total);
     // Interval MAXDWORD: hand over what has arrived, or else the first bytes
     // that arrive within the total time-out (at once when that is 0).
-    if (t.ReadIntervalTimeout == kMaxDword) return ReadSome(buffer, count, bytesRead, limited ? int(std::min<uint64_t>(total, INT_MAX)) : 0);
+    if (t.ReadIntervalTimeout == kMaxDword)
+      return ReadSome(buffer, count, bytesRead, limited ? int(std::min<uint64_t>(total, INT_MAX)) : 0);
     while (bytesRead < count) {
       int wait = MillisLeft(limited, deadline);
       if (bytesRead > 0 && t.ReadIntervalTimeout != 0) {
@@ -289,12 +302,12 @@ class PosixSerialDevice : public SerialDevice {
         ++readCount_;
         return true;
       }
-      if (n == 0) {  // end of file: the other side of the line is gone
+      if (n == 0 && HungUp()) {  // end of file: the other side of the line is gone
         errno = EIO;
         return false;
       }
-      if (errno == EINTR) continue;
-      if (errno != EAGAIN) return false;
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) return false;
       if (waitMs == 0) return true;
       pollfd fd{fd_, POLLIN, 0};
       auto start = Clock::now();
@@ -310,6 +323,11 @@ class PosixSerialDevice : public SerialDevice {
         waitMs = int(std::max<long long>(waitMs - spent, 0));
       }
     }
+  }
+
+  bool HungUp() {
+    pollfd fd{fd_, 0, 0};
+    return hungUp_ || (poll(&fd, 1, 0) == 1 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)));
   }
 
   // DTR and RTS; a device without modem lines (a pseudo-terminal) takes

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -116,6 +117,26 @@ TEST_F(CommPtyTest, PortIsExclusiveUntilClosed) {
   comm.Close();
   second.Open();
   EXPECT_TRUE(second.Connected());
+  second.Close();
+
+  // A program that holds the line with TIOCEXCL keeps it, also against root.
+  ASSERT_EQ(ioctl(pty.slave, TIOCEXCL), 0);
+  comm.Open();
+  EXPECT_FALSE(comm.Connected());
+  ASSERT_EQ(ioctl(pty.slave, TIOCNXCL), 0);
+  OpenPort();
+}
+
+TEST_F(CommPtyTest, EveryByteValuePassesUnchangedBothWays) {
+  OpenPort();
+  std::string all;
+  for (int i = 0; i < 256; ++i) all += char(i);
+  all += "\r\n\x11\x13\x03\x04\x7f";  // no line editing, no XON/XOFF, no signals
+  pty.Send(all);
+  ASSERT_TRUE(Pump([&] { return received.size() >= all.size(); }));
+  EXPECT_EQ(received, all);
+  EXPECT_EQ(comm.Write(all.data(), int32_t(all.size())), int32_t(all.size()));
+  EXPECT_EQ(pty.Receive(all.size()), all);
 }
 
 TEST_F(CommPtyTest, OpenTwiceRaisesAndThePortGoesOnWorking) {

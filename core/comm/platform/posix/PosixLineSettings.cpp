@@ -40,22 +40,20 @@ bool SameLine(const termios2& wanted, const termios2& got) {
   return diff * 100 <= long(wanted.c_ospeed);
 }
 
-}  // namespace
-
-bool MakeRawLine(int fd) {
-  termios2 t{};
-  if (ioctl(fd, TCGETS2, &t) < 0) return false;
-  t.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | IMAXBEL |
-                 INPCK | IGNPAR | IUCLC);
+// Raw mode for binary data: no echo, no line editing, no character
+// translation, the modem's carrier line ignored. VMIN 1 with O_NONBLOCK:
+// an empty queue reads as EAGAIN, so that 0 only ever means a hang-up.
+void MakeRaw(termios2& t) {
+  t.c_iflag &=
+      ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXANY | IMAXBEL | IGNPAR | IUCLC);
   t.c_oflag &= ~OPOST;
   t.c_lflag &= ~(ECHO | ECHONL | ECHOE | ECHOK | ICANON | ISIG | IEXTEN);
   t.c_cflag |= CLOCAL | CREAD;
-  // VMIN 1 with O_NONBLOCK: an empty queue reads as EAGAIN, so that 0 only
-  // ever means the line hung up.
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
-  return ioctl(fd, TCSETS2, &t) == 0;
 }
+
+}  // namespace
 
 bool ReadLineSettings(int fd, DeviceControlBlock& dcb) {
   termios2 t{};
@@ -88,8 +86,9 @@ bool ReadLineSettings(int fd, DeviceControlBlock& dcb) {
   dcb.fRtsControl = rtscts ? CommLineControl::Handshake : CommLineControl::Enable;
   dcb.fOutxDsrFlow = false;
   dcb.fDtrControl = CommLineControl::Enable;
-  dcb.fOutX = t.c_iflag & IXON;
-  dcb.fInX = t.c_iflag & IXOFF;
+  // fOutX and fInX are not taken from the terminal: a Linux terminal starts
+  // with IXON for typing at it, which would swallow XON and XOFF bytes of
+  // binary data. Software flow control is off until a port asks for it.
   if (t.c_iflag & INPCK) dcb.fParity = dcb.fErrorChar = true;
   dcb.XonChar = char(t.c_cc[VSTART]);
   dcb.XoffChar = char(t.c_cc[VSTOP]);
@@ -117,6 +116,7 @@ bool WriteLineSettings(int fd, const DeviceControlBlock& dcb) {
   termios2 old{};
   if (ioctl(fd, TCGETS2, &old) < 0) return false;
   termios2 t = old;
+  MakeRaw(t);
   t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   t.c_cflag |= RateCode(dcb.BaudRate);
   t.c_ispeed = t.c_ospeed = dcb.BaudRate;

@@ -5,17 +5,12 @@
 // the C library's <termios.h> can't share a file.
 #include "comm/platform/SerialPlatform.h"
 
-// Puts the terminal into raw mode for binary data: no echo, no line editing,
-// no character translation, no software flow control, reads that never
-// block, the modem's carrier line ignored. Line format and speed stay.
-bool MakeRawLine(int fd);
-
 // Overlays what the terminal's settings say onto dcb: speed, data bits,
-// parity, stop bits, the handshake flags and the XON/XOFF characters. The
-// fields termios has no place for are left as they are.
+// parity, stop bits, RTS/CTS handshake, parity checking and the XON/XOFF
+// characters. The other fields are left as they are.
 bool ReadLineSettings(int fd, DeviceControlBlock& dcb);
 
-// Applies dcb to the terminal. What Linux or the driver can't do fails with
+// Applies dcb to the terminal, in raw mode for binary data. What Linux or the driver can't do fails with
 // EINVAL and leaves the previous settings in place, never a silent other
 // setting. errno holds the reason of a failure.
 bool WriteLineSettings(int fd, const DeviceControlBlock& dcb);

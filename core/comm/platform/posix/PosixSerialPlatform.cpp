@@ -384,8 +384,11 @@ class PosixSerialPlatform : public SerialPlatform {
     // including our own second port object and other instances.
     if (!isatty(fd)) return Refuse(fd, ENOTTY, false);
     if (flock(fd, LOCK_EX | LOCK_NB) < 0) return Refuse(fd, EBUSY, false);
+    // Root gets past another program's TIOCEXCL; it is still that
+    // program's port.
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) return Refuse(fd, EBUSY, false);
     if (ioctl(fd, TIOCEXCL) < 0) return Refuse(fd, errno, false);
-    if (!MakeRawLine(fd)) return Refuse(fd, errno, true);
     int wake[2];
     if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) < 0) return Refuse(fd, errno, true);
     return std::make_unique<PosixSerialDevice>(fd, wake[0], wake[1]);

@@ -58,6 +58,7 @@ int RunConnect(const std::vector<std::string>& args) {
   timer1.OnTimer = [&] { conn.Timer1Timer(); };
   timerConnection.OnTimer = [&] { conn.TimerConnectionTimer(); };
   core.CreateSerialPort();
+  core.StartWatching();
 
   std::string shown;  // the port and rate last reported
   if (automatic) {

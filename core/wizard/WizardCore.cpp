@@ -43,5 +43,8 @@ void WizardCore::CreateSerialPort() {
   Comm.OnRxChar = [this](TThreadComm*, uint32_t count) { Link.DeviceDataReceived(count); };
   Lists.RefreshPortLists();
   Conn.Page.BaudRateIndex = DefaultBaudChoice;
+}
+
+void WizardCore::StartWatching() {
   Lists.StartWatching(dispatcher_, [this] { Conn.DeviceChanged(); });
 }

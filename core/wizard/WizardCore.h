@@ -23,9 +23,12 @@ class WizardCore {
   ~WizardCore();
 
   // The serial port at 115200 baud, no parity, 8 data bits, 1 stop bit on
-  // COM1, its received bytes going to the device link; then the port lists,
-  // and arrivals and removals watched from now on.
+  // COM1, its received bytes going to the device link; then the port lists.
   void CreateSerialPort();
+  // Arrivals and removals of serial devices, reported from now on: each
+  // refreshes the port lists, and the removal of the port in use ends the
+  // connection.
+  void StartWatching();
 
   LanguageTexts Texts;
   std::unique_ptr<PortPlatform> Platform;

@@ -13,17 +13,6 @@ namespace {
 
 const QColor SkyBlue(0xA6, 0xCA, 0xF0);
 
-// The flat buttons Connect and Continue share a group in which all buttons
-// may be up: pressing one releases the other.
-void ReleaseOtherWhenPressed(QAbstractButton* a, QAbstractButton* b) {
-  QObject::connect(a, &QAbstractButton::toggled, b, [b](bool down) {
-    if (down) b->setChecked(false);
-  });
-  QObject::connect(b, &QAbstractButton::toggled, a, [a](bool down) {
-    if (down) a->setChecked(false);
-  });
-}
-
 }  // namespace
 
 TForm1::TForm1(MessageBoxes& boxes, QWidget* parent)
@@ -33,8 +22,8 @@ TForm1::TForm1(MessageBoxes& boxes, QWidget* parent)
       ui(std::make_unique<Ui::TForm1>()),
       boxes_(boxes) {
   ui->setupUi(this);
-  FormCreate();
   SetUpWindow();
+  FormCreate();
   ConnectHandlers();
 
   WorkOutSettingsPaths();
@@ -51,7 +40,12 @@ TForm1::TForm1(MessageBoxes& boxes, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-void TForm1::FormCreate() { RegisterDeviceNotifications(); }
+void TForm1::FormCreate() {
+  Core = std::make_unique<WizardCore>(Dispatcher, boxes_, *Timer1, *TimerConnection);
+  Core->Conn.OnChanged = [this] { ShowSerialPage(); };
+  Core->Link.OnChanged = [this] { ShowDeviceLink(); };
+  RegisterDeviceNotifications();
+}
 
 void TForm1::SetUpWindow() {
   // Fixed border, system menu and minimise only; the close box stays, for it
@@ -66,10 +60,11 @@ void TForm1::SetUpWindow() {
 
   // The tool tip of Start is the only one the window shows.
   ui->SpeedButtonStart->setToolTipDuration(-1);
-  ReleaseOtherWhenPressed(ui->OpenPort, ui->SB_COMPortDetectContinue);
 
   Timer1 = std::make_unique<QtWizardTimer>(1000, false);
   TimerConnection = std::make_unique<QtWizardTimer>(200, false);
+  Timer1->OnTimer = [this] { Timer1Timer(); };
+  TimerConnection->OnTimer = [this] { TimerConnectionTimer(); };
   PIC_Timer = std::make_unique<QtWizardTimer>(1, true, Qt::PreciseTimer);
 }
 
@@ -103,74 +98,112 @@ void TForm1::SetDialogs(TfrmAbout* about, TfrmAgreement* agreement) {
   frmAgreement_ = agreement;
 }
 
-void TForm1::SetDefaultMessages() {
-  Exit_Caption = "Exit!";
-  QueryExit = "Are you sure to exit?";
-  ButtonCaptions = {"Connect", "Disconnect"};
-  StatusTexts = {"Disconnect...", "Connecting...", "Connected..."};
-}
+void TForm1::SetDefaultMessages() { Core->Texts.SetDefaultMessages(); }
 
 void TForm1::CreateSerialPort() {
   CreateCommObject();
   RefreshPortLists();
   ui->cbxBaudRate->clear();
   for (int code : BaudChoices) ui->cbxBaudRate->addItem(QString::fromLatin1(BaudRateNames[code]));
-  SelectFirstPort();
-  SelectDefaultBaudRate();
+  Core->Conn.SelectDefaults();
 }
-
-void TForm1::SelectFirstPort() {
-  // The port list holds exactly the ports present, so its size is the port count.
-  if (ui->cbxComPort->count() > 0) {
-    ui->cbxComPort->setCurrentIndex(0);
-  } else {
-    ui->cbxComPort->setEditText(QStringLiteral("N/A"));
-  }
-}
-
-void TForm1::SelectDefaultBaudRate() { ui->cbxBaudRate->setCurrentIndex(DefaultBaudChoice); }
 
 void TForm1::ShowManualDetectPage() {
   ui->PageControlDetectComPortMode->setCurrentWidget(ui->TabSheetManualDetectComPort);
 }
 
 void TForm1::ResetConnection() {
-  ui->EditAutoDetectComPort->clear();
-  ui->EditAutoDetectBaudRate->clear();
-  Timer1->SetEnabled(false);
-  TimerConnection->SetEnabled(false);
-  ShowConnectionStatus(0, StatusTexts[0]);
-  for (QWidget* w : std::initializer_list<QWidget*>{ui->GroupBoxConnectionMode, ui->RadioButtonConnectionModeManual,
-                                                    ui->RadioButtonConnectionModeAuto, ui->cbxComPort,
-                                                    ui->cbxBaudRate})
-    w->setEnabled(true);
+  Core->Conn.ResetConnection();
+  ShowSerialPage();
 }
 
 void TForm1::ShowConnectionStatus(int index, const std::string& text) {
-  ImageListConnectToDevice.Draw(index, ui->ImageConnectToDevice);
-  ImageListConnectTwoWay.Draw(index, ui->ImageConnectTwoWay);
-  QLabel* status = ui->LabelConnectionStatus;
-  QColor colour = Qt::black;
-  if (text == StatusTexts[0]) {
-    status->setEnabled(false);
-  } else if (text == StatusTexts[1]) {
-    status->setEnabled(true);
-  } else if (text == StatusTexts[2]) {
-    status->setEnabled(true);
-    colour = Qt::blue;
+  Core->Conn.ShowConnectionStatus(index, text);
+  ShowSerialPage();
+}
+
+void TForm1::ShowSerialPage() {
+  const SerialPage& page = Core->Conn.Page;
+  ui->RadioButtonConnectionModeAuto->setChecked(page.AutoMode);
+  ui->RadioButtonConnectionModeManual->setChecked(!page.AutoMode);
+
+  QComboBox* ports = ui->cbxComPort;
+  QStringList entries;
+  for (const auto& e : page.ComPortEntries) entries << QString::fromStdString(e);
+  QStringList shown;
+  for (int i = 0; i < ports->count(); ++i) shown << ports->itemText(i);
+  if (entries != shown) {
+    ports->clear();
+    ports->addItems(entries);
   }
+  if (page.ComPortIndex >= 0 && page.ComPortIndex < ports->count()) ports->setCurrentIndex(page.ComPortIndex);
+  const QString portText = QString::fromStdString(page.ComPortText);
+  if (ports->currentText() != portText) ports->setEditText(portText);
+  ui->cbxBaudRate->setCurrentIndex(page.BaudRateIndex);
+  ui->EditAutoDetectComPort->setText(QString::fromStdString(page.AutoPortText));
+  ui->EditAutoDetectBaudRate->setText(QString::fromStdString(page.AutoBaudText));
+
+  ImageListConnectToDevice.Draw(page.ToDeviceImage, ui->ImageConnectToDevice);
+  ImageListConnectTwoWay.Draw(page.TwoWayImage, ui->ImageConnectTwoWay);
+  QLabel* status = ui->LabelConnectionStatus;
+  status->setEnabled(page.Look != StatusLook::Disabled);
+  const char* colour = page.Look == StatusLook::Blue ? "#0000ff" : page.Look == StatusLook::Red ? "#ff0000" : "#000000";
   // A disabled status label reads grey whatever its font colour. Through the
   // style sheet, as the window's style sheet would undo a palette.
-  status->setStyleSheet(QStringLiteral("QLabel { color: %1; } QLabel:disabled { color: #606060; }")
-                            .arg(colour.name()));
-  status->setText(QString::fromStdString(text));
+  status->setStyleSheet(QStringLiteral("QLabel { color: %1; } QLabel:disabled { color: #606060; }").arg(colour));
+  status->setText(QString::fromStdString(page.StatusText));
+
+  for (QWidget* w : std::initializer_list<QWidget*>{ui->GroupBoxConnectionMode, ui->RadioButtonConnectionModeManual,
+                                                    ui->RadioButtonConnectionModeAuto, ui->cbxComPort,
+                                                    ui->cbxBaudRate})
+    w->setEnabled(page.ControlsEnabled);
+
+  ui->OpenPort->setText(QString::fromStdString(page.ConnectCaption));
+  ui->OpenPort->setChecked(page.ConnectDown);
+  ui->OpenPort->setProperty("tag", page.ConnectTag);
+  ui->SB_COMPortDetectContinue->setEnabled(page.ContinueEnabled);
+  ui->SB_COMPortDetectContinue->setChecked(page.ContinueDown);
+  ui->SB_COMPortDetectContinue->setProperty("tag", page.ContinueTag);
+  ShowPortDetails();
+}
+
+void TForm1::ShowPortDetails() {
+  QString details;
+  const SerialPage& page = Core->Conn.Page;
+  bool isNumber = !page.ComPortText.empty() &&
+                  page.ComPortText.find_first_not_of("0123456789") == std::string::npos && page.ComPortText.size() < 6;
+  if (isNumber) {
+    if (auto d = Core->Lists.PortDetails(std::stoi(page.ComPortText))) {
+      details = QString::fromStdString(d->Port.Device + " \u2014 " + d->Port.Description);
+      if (!d->Probe.Why.empty()) details += QString::fromStdString(" (" + d->Probe.Why + ")");
+    } else {
+      details = QStringLiteral("COM%1 is not present").arg(QString::fromStdString(page.ComPortText));
+    }
+  }
+  ui->LabelPortDevice->setText(details);
+  ui->LabelPortDevice->setToolTip(details);
+  ui->LabelPortDevice->setVisible(!page.AutoMode);
+}
+
+void TForm1::ShowDeviceLink() {
+  const DeviceLink& link = Core->Link;
+  const QString version = QString::fromStdString(link.OriginalVersion);
+  ui->LabelOriginalVersion->setText(version);
+  ui->LabelOriginalVersion2->setText(version);
+  ui->cbxBaud_RS232->setCurrentIndex(link.BaudRs232Index);
+  ui->cbxBaud_NMEA->setCurrentIndex(link.BaudNmeaIndex);
+  // Only the lines added since the last look go into the memo.
+  const auto& lines = link.MemoRecord.Lines();
+  size_t fresh = std::min(lines.size(), link.MemoRecord.Added() - memoLinesShown_);
+  for (size_t i = lines.size() - fresh; i < lines.size(); ++i)
+    ui->MemoRecord->appendPlainText(QString::fromLatin1(lines[i].data(), static_cast<int>(lines[i].size())));
+  memoLinesShown_ = link.MemoRecord.Added();
 }
 
 // --- navigation -----------------------------------------------------------------------
 
 void TForm1::SpeedButtonStartClick() {
-  SelectFirstPort();
-  SelectDefaultBaudRate();
+  Core->Conn.SelectDefaults();
   ui->PageControlConf->setCurrentWidget(ui->TabSheetCOMDetect);
 }
 
@@ -179,28 +212,25 @@ void TForm1::SpeedButtonExit1Click() { close(); }
 void TForm1::btnExitClick() { close(); }
 
 void TForm1::RadioButtonConnectionModeAutoClick() {
-  RefreshPortLists();
-  if (ui->RadioButtonConnectionModeAuto->isChecked()) {
-    ui->PageControlDetectComPortMode->setCurrentWidget(ui->TabSheetAutoConnectComPort);
-    ui->EditAutoDetectComPort->clear();
-    ui->EditAutoDetectBaudRate->clear();
-  } else {
-    ui->PageControlDetectComPortMode->setCurrentWidget(ui->TabSheetManualDetectComPort);
-    SelectFirstPort();
-    SelectDefaultBaudRate();
-  }
+  bool automatic = ui->RadioButtonConnectionModeAuto->isChecked();
+  ui->PageControlDetectComPortMode->setCurrentWidget(automatic ? ui->TabSheetAutoConnectComPort
+                                                               : ui->TabSheetManualDetectComPort);
+  Core->Conn.RadioButtonConnectionModeAutoClick(automatic);
 }
 
+void TForm1::OpenPortClick(QObject* sender) {
+  // The button toggled itself on the click; the connection logic keeps its
+  // pressed state and the page is drawn from there.
+  Core->Conn.OpenPortClick(sender != nullptr);
+}
+
+void TForm1::Timer1Timer() { Core->Conn.Timer1Timer(); }
+
+void TForm1::TimerConnectionTimer() { Core->Conn.TimerConnectionTimer(); }
+
 void TForm1::SB_COMPortDetectContinueClick() {
-  if (!UnitFound) {
-    // Fixed texts: this one message does not come from the language file.
-    boxes_.Show("Please connect first", "Message", MsgButtons::OK, MsgIcon::None);
-    return;
-  }
+  if (!Core->Conn.SB_COMPortDetectContinueClick()) return;
   ui->PageControlConf->setCurrentWidget(ui->TabSheetCheckVersion);
-  ui->SB_COMPortDetectContinue->setChecked(false);
-  ui->SB_COMPortDetectContinue->setProperty("tag", 0);
-  ui->SB_COMPortDetectContinue->setEnabled(false);
   const QString version = QString::fromStdString(NewFirmwareVersion);
   ui->LabelNewVersion->setText(version);
   ui->LabelNewVersion2->setText(version);
@@ -215,7 +245,7 @@ void TForm1::SpeedButtonFrmUpgFinishClick() { ResetWizard(); }
 void TForm1::ResetWizard() {
   // Nothing else is reset: the version labels, the progress page and the
   // Continue button keep what they show until they are next written.
-  if (ui->OpenPort->property("tag").toInt() == 1) OpenPortClick(nullptr);
+  Core->Conn.EndWantedConnection();
   ui->PageControlConf->setCurrentWidget(ui->TabSheetWelcome);
 }
 
@@ -241,7 +271,7 @@ void TForm1::FormClose(QCloseEvent* event) {
   // The window stays until everything below has run: if saving the language
   // fails, its error is shown and the window is still there to close again.
   event->ignore();
-  if (boxes_.Show(QueryExit, Exit_Caption, MsgButtons::OKCancel, MsgIcon::None) != MsgResult::OK) return;
+  if (boxes_.Show(Core->Texts.QueryExit, Core->Texts.Exit_Caption, MsgButtons::OKCancel, MsgIcon::None) != MsgResult::OK) return;
   CloseSerialPort();
   WriteLanguageSetting();
   event->accept();

@@ -3,12 +3,13 @@
 // version and progress, and back to welcome; a fifth page, the engineering
 // page, is part of the window but no control leads to it.
 #include <QMainWindow>
-#include <array>
 #include <memory>
 #include <string>
 
+#include "app/QtWindowDispatcher.h"
 #include "app/QtWizardTimer.h"
 #include "mainform/ImageList.h"
+#include "wizard/WizardCore.h"
 
 class MessageBoxes;
 class QCloseEvent;
@@ -41,24 +42,21 @@ class TForm1 : public QMainWindow {
   void ShowConnectionStatus(int index, const std::string& text);
 
   // --- state the wizard's pages work with ---------------------------------------
-  // The unit answered with its end-of-static-data line; Continue needs it.
-  bool UnitFound = false;
   // 0 English, 1 Traditional Chinese, 2 Simplified Chinese.
   int LanguageIndex = 0;
   // The version text of the loaded firmware file, shown on the version page.
   std::string NewFirmwareVersion;
-
-  // Language texts (English until a language file replaces them).
-  std::string Exit_Caption;
-  std::string QueryExit;
-  std::array<std::string, 2> ButtonCaptions;  // Connect button: not connected, connected
-  std::array<std::string, 3> StatusTexts;     // status by connection phase: 0 "Disconnect...", 1, 2
 
   // The window timers: one connection step a second, the connection
   // animation, and the upgrade sequencer's 1 ms tick (running from the start).
   std::unique_ptr<QtWizardTimer> Timer1;
   std::unique_ptr<QtWizardTimer> TimerConnection;
   std::unique_ptr<QtWizardTimer> PIC_Timer;
+
+  // The serial port, the port lists, the device link and the connection
+  // logic, with the language texts; the window shows their state.
+  QtWindowDispatcher Dispatcher;
+  std::unique_ptr<WizardCore> Core;
 
   // The connection status pictures: 0 apart, 1 linked (both lists);
   // 2..7 of the two-way list are the frames of the connecting animation.
@@ -71,6 +69,8 @@ class TForm1 : public QMainWindow {
   void btnExitClick();
   void RadioButtonConnectionModeAutoClick();
   void OpenPortClick(QObject* sender = nullptr);
+  void Timer1Timer();
+  void TimerConnectionTimer();
   void SB_COMPortDetectContinueClick();
   void SpeedButtonCancelClick();
   void cbxComPortChange();
@@ -108,13 +108,17 @@ class TForm1 : public QMainWindow {
   void WriteLanguageSetting();
   void RegisterDeviceNotifications();
 
-  // cbxComPort: its first entry when there are ports, else the text "N/A".
-  void SelectFirstPort();
-  // cbxBaudRate: position 4, 115200.
-  void SelectDefaultBaudRate();
   void ShowAboutDialog();
+  // The serial-port page as the connection logic has it.
+  void ShowSerialPage();
+  // The version labels, the engineering page's rate lists and the line log.
+  void ShowDeviceLink();
+  // The device and description of the port in cbxComPort, and why it can't be
+  // opened when that is so.
+  void ShowPortDetails();
 
   std::unique_ptr<Ui::TForm1> ui;
+  size_t memoLinesShown_ = 0;  // of the device link's line log
   MessageBoxes& boxes_;
   TfrmAbout* frmAbout_ = nullptr;
   TfrmAgreement* frmAgreement_ = nullptr;

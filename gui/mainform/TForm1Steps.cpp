@@ -4,9 +4,12 @@
 // does its work as that code joins the window.
 #include "mainform/TForm1.h"
 
-// Device-change notifications for serial ports, registered while the window
-// is built.
-void TForm1::RegisterDeviceNotifications() {}
+#include "ui_Form1.h"
+
+// Arrivals and removals of serial devices, watched from while the window is
+// built: each refreshes the port lists, and the removal of the port in use
+// ends the connection.
+void TForm1::RegisterDeviceNotifications() { Core->StartWatching(); }
 
 // ProgramDir, SettingsDir and SettingsFile.
 void TForm1::WorkOutSettingsPaths() {}
@@ -16,10 +19,10 @@ void TForm1::ReadLanguageSetting() {}
 
 // The one serial port object: 115200 baud, no parity, 8 data bits, 1 stop
 // bit, received data to the device link.
-void TForm1::CreateCommObject() {}
+void TForm1::CreateCommObject() { Core->CreateSerialPort(); }
 
 // PortNumbers and OpenablePorts, and cbxComPort filled from PortNumbers.
-void TForm1::RefreshPortLists() {}
+void TForm1::RefreshPortLists() { Core->Lists.RefreshPortLists(); }
 
 // The upgrade sequencer's counters and flags to zero.
 void TForm1::ResetUpgradeCounters() {}
@@ -30,19 +33,17 @@ void TForm1::LoadFirmwareFile() {}
 // The saved language on the three windows.
 void TForm1::ApplySavedLanguage() {}
 
-// Connect starts an attempt to reach the unit, Disconnect (or a call with no
-// sender) ends the connection.
-void TForm1::OpenPortClick(QObject* /*sender*/) {}
-
 // While the serial port object is closed, the port picked or typed becomes
 // its device.
-void TForm1::cbxComPortChange() {}
+void TForm1::cbxComPortChange() { Core->Conn.cbxComPortChange(ui->cbxComPort->currentText().toStdString()); }
 
 // The rate picked becomes the serial port object's rate.
-void TForm1::cbxBaudRateChange() {}
+void TForm1::cbxBaudRateChange() { Core->Conn.cbxBaudRateChange(ui->cbxBaudRate->currentIndex()); }
 
 // On a confirmed close: the port is closed if it is open.
-void TForm1::CloseSerialPort() {}
+void TForm1::CloseSerialPort() {
+  if (Core->Comm.Connected()) Core->Comm.Close();
+}
 
 // On a confirmed close: LanguageIndex into the settings file.
 void TForm1::WriteLanguageSetting() {}

@@ -14,9 +14,12 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <QTemporaryDir>
+
 #include "GuiTestMain.h"
 #include "ScriptedMessageBoxes.h"
 #include "app/StartUp.h"
+#include "sim/SimulatedUnit.h"
 
 namespace {
 
@@ -40,8 +43,31 @@ class Form1Test : public QObject {
   Q_OBJECT
 
   ScriptedMessageBoxes boxes;
+  std::unique_ptr<QTemporaryDir> portFolder;
   std::unique_ptr<WizardWindows> windows;
   TForm1* form = nullptr;
+
+  // A simulated unit linked into this test's port folder as COM3.
+  std::unique_ptr<SimulatedUnit> StartUnit(unsigned baud) {
+    SimOptions o;
+    o.PortFolder = portFolder->path().toStdString();
+    o.PortNumber = 3;
+    o.Baud = baud;
+    o.VersionText = "1.05";
+    auto unit = std::make_unique<SimulatedUnit>(o);
+    unit->Start();
+    return unit;
+  }
+  // Picks port 3 at the position given of the rate list, as a user does.
+  void ChoosePort3(int ratePosition) {
+    auto* ports = Find<QComboBox>(form, "cbxComPort");
+    QVERIFY(QTest::qWaitFor([&] { return ports->findText("3") >= 0; }, 5000));
+    ports->setCurrentIndex(ports->findText("3"));
+    emit ports->activated(ports->currentIndex());
+    auto* rates = Find<QComboBox>(form, "cbxBaudRate");
+    rates->setCurrentIndex(ratePosition);
+    emit rates->activated(ratePosition);
+  }
 
   QString Page() const { return Find<QStackedWidget>(form, "PageControlConf")->currentWidget()->objectName(); }
   void Click(const char* name) {
@@ -53,6 +79,11 @@ class Form1Test : public QObject {
 
  private slots:
   void init() {
+    // A port folder of this test's own, and no kernel serial ports: the
+    // wizard sees exactly the ports a test links.
+    portFolder = std::make_unique<QTemporaryDir>();
+    qputenv("KQ30_PORT_DIR", portFolder->path().toLocal8Bit());
+    qputenv("KQ30_NO_KERNEL_PORTS", "1");
     boxes = ScriptedMessageBoxes();
     windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
     form = windows->Form1.get();
@@ -63,6 +94,7 @@ class Form1Test : public QObject {
   void cleanup() {
     QVERIFY2(!boxes.Unexpected, "a message box came that the test did not expect");
     windows.reset();
+    portFolder.reset();
   }
 
   void window_is_fixed_sky_blue_with_its_caption() {
@@ -231,7 +263,7 @@ class Form1Test : public QObject {
     QVERIFY(connect->isCheckable() && !connect->isChecked());
     QCOMPARE(connect->property("tag").toInt(), 0);
     QVERIFY(!cont->isEnabled());
-    QVERIFY(!form->UnitFound);
+    QVERIFY(!form->Core->Conn.UnitFound);
     // Progress page: Finish disabled, the bar empty.
     QVERIFY(!Find(form, "SpeedButtonFrmUpgFinish")->isEnabled());
     QCOMPARE(Find<QProgressBar>(form, "ProgressBar1")->value(), 0);
@@ -356,13 +388,21 @@ class Form1Test : public QObject {
   }
 
   void continue_before_the_unit_answered_asks_to_connect_first() {
+    auto unit = StartUnit(38400);
     Click("SpeedButtonStart");
     auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
     // Disabled, a click does nothing.
     Click("SB_COMPortDetectContinue");
     QVERIFY(boxes.Shown.empty());
-    // Enabled by an earlier connection, but the unit has not answered this one.
-    cont->setEnabled(true);
+    // Found once at 38400, then asked again at 9600, where it can't answer:
+    // Continue stays enabled from the first connection.
+    ChoosePort3(2);
+    Click("OpenPort");
+    QVERIFY(QTest::qWaitFor([&] { return cont->isEnabled(); }, 5000));
+    Click("OpenPort");
+    ChoosePort3(1);
+    Click("OpenPort");
+    QVERIFY(cont->isEnabled());
     boxes.Answers = {MsgResult::OK};
     Click("SB_COMPortDetectContinue");
     QCOMPARE(boxes.Shown.size(), size_t(1));
@@ -373,40 +413,60 @@ class Form1Test : public QObject {
     QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
   }
 
-  void continue_after_the_unit_answered_shows_the_versions() {
+  void connecting_to_the_unit_leads_to_its_version() {
+    auto unit = StartUnit(38400);
+    form->NewFirmwareVersion = "1.10";
     Click("SpeedButtonStart");
+    ChoosePort3(2);
     auto* connect = Find<QToolButton>(form, "OpenPort");
     auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
+    auto* status = Find<QLabel>(form, "LabelConnectionStatus");
+    QVERIFY(Find<QLabel>(form, "LabelPortDevice")->text().startsWith(QString::fromStdString(unit->DevicePath())));
     Click("OpenPort");
     QVERIFY(connect->isChecked());
-    cont->setEnabled(true);
-    cont->setProperty("tag", 1);
-    form->UnitFound = true;
-    form->NewFirmwareVersion = "V2.03";
+    QCOMPARE(connect->text(), QStringLiteral("Disconnect"));
+    QVERIFY(!Find(form, "cbxComPort")->isEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("Connected..."); }, 5000));
+    QVERIFY(cont->isEnabled());
+    QVERIFY(!form->Timer1->Enabled() && !form->TimerConnection->Enabled());
+    QVERIFY(Find<QPlainTextEdit>(form, "MemoRecord")->toPlainText().contains("[END OF STATIC DATA]"));
     Click("SB_COMPortDetectContinue");
     QVERIFY(boxes.Shown.empty());
     QCOMPARE(Page(), QStringLiteral("TabSheetCheckVersion"));
-    // Continue released, its tag 0, disabled; Connect released by the group.
+    // Continue released, its tag 0, disabled; Connect released by the group,
+    // the connection still open for the upgrade.
     QVERIFY(!cont->isChecked());
     QCOMPARE(cont->property("tag").toInt(), 0);
     QVERIFY(!cont->isEnabled());
     QVERIFY(!connect->isChecked());
-    QCOMPARE(Find<QLabel>(form, "LabelNewVersion")->text(), QStringLiteral("V2.03"));
-    QCOMPARE(Find<QLabel>(form, "LabelNewVersion2")->text(), QStringLiteral("V2.03"));
+    QCOMPARE(connect->property("tag").toInt(), 1);
+    QVERIFY(form->Core->Comm.Connected());
+    for (const char* name : {"LabelOriginalVersion", "LabelOriginalVersion2"})
+      QCOMPARE(Find<QLabel>(form, name)->text(), QStringLiteral("1.05"));
+    for (const char* name : {"LabelNewVersion", "LabelNewVersion2"})
+      QCOMPARE(Find<QLabel>(form, name)->text(), QStringLiteral("1.10"));
+    // No ends the connection and returns to the welcome page.
+    Click("SpeedButtonFrmVerWantToContinueNo");
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    QVERIFY(!form->Core->Comm.Connected());
+    QCOMPARE(status->text(), QStringLiteral("Disconnect..."));
+    QCOMPARE(connect->text(), QStringLiteral("Connect"));
   }
 
-  void connect_and_continue_release_each_other() {
+  void a_port_that_does_not_open_asks_before_connecting() {
     Click("SpeedButtonStart");
+    auto* ports = Find<QComboBox>(form, "cbxComPort");
+    QCOMPARE(ports->currentText(), QStringLiteral("N/A"));
+    boxes.Answers = {MsgResult::Cancel};
+    Click("OpenPort");
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text,
+             std::string("Note! Any force connect this serial port may cause unpredictable mistakes. Continue?"));
+    QCOMPARE(boxes.Shown[0].Icon, MsgIcon::Warning);
     auto* connect = Find<QToolButton>(form, "OpenPort");
-    auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
-    cont->setCheckable(true);
-    cont->setChecked(true);
-    Click("OpenPort");
-    QVERIFY(connect->isChecked());
-    QVERIFY(!cont->isChecked());
-    // All buttons of the group may be up.
-    Click("OpenPort");
-    QVERIFY(!connect->isChecked() && !cont->isChecked());
+    QVERIFY(!connect->isChecked());
+    QCOMPARE(connect->text(), QStringLiteral("Connect"));
+    QVERIFY(!form->Timer1->Enabled());
   }
 
   void exit_query_cancel_keeps_the_window_as_it_was_data() {
@@ -457,7 +517,7 @@ class Form1Test : public QObject {
       for (QAbstractButton* b : pages->widget(p)->findChildren<QAbstractButton*>()) {
         if (b->objectName() == QLatin1String("SpeedButtonExit1")) continue;
         pages->setCurrentIndex(p);
-        boxes.Answers = {MsgResult::OK};
+        boxes.Answers = {MsgResult::OK, MsgResult::OK};
         b->setEnabled(true);
         b->click();
         QVERIFY2(pages->currentWidget() != engineering, qPrintable(b->objectName()));

@@ -36,6 +36,7 @@ struct Wizard {
     timer1.OnTimer = [this] { conn.Timer1Timer(); };
     timerConnection.OnTimer = [this] { conn.TimerConnectionTimer(); };
     core.CreateSerialPort();
+    core.StartWatching();
   }
   // One second of the attempt: a Timer1 tick, then what the line brings.
   void Second() {

@@ -9,6 +9,7 @@
 #include "common/MessageBoxes.h"
 #include "common/WizardTimer.h"
 #include "device/DeviceLink.h"
+#include "device/FirmwareImage.h"
 #include "lang/LanguageTexts.h"
 #include "ports/PortLists.h"
 #include "ports/PortPlatform.h"
@@ -37,6 +38,9 @@ class WizardCore {
   PortLists Lists{*Platform};
   DeviceLink Link{Port};
   Connection Conn;
+  // The firmware file shipped beside the program, loaded once at start-up;
+  // its verdict says whether the image may be flashed.
+  FirmwareFile Firmware;
 
  private:
   WindowDispatcher& dispatcher_;

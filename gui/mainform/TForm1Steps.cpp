@@ -4,6 +4,8 @@
 // does its work as that code joins the window.
 #include "mainform/TForm1.h"
 
+#include <algorithm>
+
 #include "ui_Form1.h"
 
 // Arrivals and removals of serial devices, watched from while the window is
@@ -27,8 +29,20 @@ void TForm1::RefreshPortLists() { Core->Lists.RefreshPortLists(); }
 // The upgrade sequencer's counters and flags to zero.
 void TForm1::ResetUpgradeCounters() {}
 
-// KQ-30.bin into the flash image; its version into NewFirmwareVersion.
-void TForm1::LoadFirmwareFile() {}
+// KQ-30.bin from the current directory into the flash image: its version and
+// date on the engineering page, its block count as the progress bar's maximum.
+void TForm1::LoadFirmwareFile() {
+  FirmwareFile& file = Core->Firmware;
+  file = LoadFirmwareImage(FirmwareFileName);
+  if (!file.Opened) return;  // the date edit keeps its design text
+  NewFirmwareVersion = file.Version;
+  ui->LabeledEdit_Firmware_File_Version->setText(QString::fromLatin1(file.Version.c_str()));
+  ui->LabeledEdit_Firmware_File_Date->setText(QString::fromLatin1(file.Date.c_str()));
+  if (file.Completed) {
+    ui->ProgressBar1->setMinimum(0);
+    ui->ProgressBar1->setMaximum(std::max(0, file.TotalBlocks()));
+  }
+}
 
 // The saved language on the three windows.
 void TForm1::ApplySavedLanguage() {}

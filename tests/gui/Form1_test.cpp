@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "GuiTestMain.h"
@@ -451,6 +453,26 @@ class Form1Test : public QObject {
     QVERIFY(!form->Core->Comm.Connected());
     QCOMPARE(status->text(), QStringLiteral("Disconnect..."));
     QCOMPARE(connect->text(), QStringLiteral("Connect"));
+  }
+
+  void the_firmware_file_in_the_current_folder_is_shown() {
+    // The wizard reads KQ-30.bin from the folder it was started in.
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(KQ30_SAMPLE_FIRMWARE, folder.filePath("KQ-30.bin")));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    windows.reset();
+    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
+    form = windows->Form1.get();
+    QDir::setCurrent(before);
+    const FirmwareFile& file = form->Core->Firmware;
+    QVERIFY(file.FitToFlash());
+    QCOMPARE(Find<QLineEdit>(form, "LabeledEdit_Firmware_File_Version")->text(), QStringLiteral("1.10"));
+    QCOMPARE(Find<QLineEdit>(form, "LabeledEdit_Firmware_File_Date")->text(), QStringLiteral("2026/11/20 09:30"));
+    QCOMPARE(form->NewFirmwareVersion, std::string("1.10"));
+    auto* bar = Find<QProgressBar>(form, "ProgressBar1");
+    QCOMPARE(bar->maximum(), file.TotalBlocks());
+    QVERIFY(bar->maximum() > 100);
   }
 
   void a_port_that_does_not_open_asks_before_connecting() {

@@ -34,9 +34,10 @@ std::vector<PortInfo> ScanPortFolder(const std::string& folder) {
     closedir(dir);
   }
   std::vector<PortInfo> ports;
-  for (const auto& [n, device] : links) {
+  for (const auto& link : links) {
+    const std::string& device = link.second;
     bool seen = std::any_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.Device == device; });
-    if (!seen) ports.push_back({n, device, ""});
+    if (!seen) ports.push_back({link.first, device, ""});
   }
   return ports;
 }

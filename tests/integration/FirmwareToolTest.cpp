@@ -1,41 +1,21 @@
 // The `kq30 firmware` commands as a user runs them: the built tool on files
 // in a scratch folder, and round trips through an independent Intel HEX
 // producer (srec_cat from srecord).
-#include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "IntegrationSupport.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int status = -1;
-  std::string output;  // stdout and stderr together
-};
-
-Result RunShell(const std::string& command) {
-  Result result;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
-
-std::string Tool() { return Quoted(KQ30_TOOL); }
 
 std::vector<std::uint8_t> ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

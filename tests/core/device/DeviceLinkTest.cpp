@@ -1,5 +1,7 @@
 #include "device/DeviceLink.h"
 
+#include "FakePort.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,41 +10,14 @@
 using namespace std::string_literals;
 
 namespace {
-// A port whose far end is a string.
-class StringPort : public UnitPort {
- public:
-  std::string Incoming, Written;
-  bool IsOpen = true, WriteFails = false;
-  void Open() override { IsOpen = true; }
-  void Close() override { IsOpen = false; }
-  bool Connected() const override { return IsOpen; }
-  void SetDeviceName(const std::string&) override {}
-  std::string DeviceName() const override { return "\\\\.\\COM1"; }
-  void SetBaudRate(int) override {}
-  int BaudRate() const override { return 12; }
-  void SetRTS(bool) override {}
-  void SetDTR(bool) override {}
-  int32_t Read(void* buffer, int32_t count) override {
-    if (!IsOpen) return -1;
-    int32_t n = std::min<int32_t>(count, static_cast<int32_t>(Incoming.size()));
-    Incoming.copy(static_cast<char*>(buffer), n);
-    Incoming.erase(0, n);
-    return n;
-  }
-  int32_t Write(const void* buffer, int32_t count) override {
-    if (!IsOpen) return -1;
-    if (WriteFails) return 0;
-    Written.append(static_cast<const char*>(buffer), count);
-    return count;
-  }
-};
-
 struct LinkRig {
-  StringPort port;
+  FakePort port;
   DeviceLink link{port};
   std::vector<std::string> evaluated;
   std::string bootBytes;
   LinkRig() {
+    port.Openable = {port.DeviceName()};
+    port.Open();
     link.EvaluateReplyLine = [this](std::string_view line) { evaluated.emplace_back(line); };
     link.FeedBootByte = [this](uint8_t b) { bootBytes += static_cast<char>(b); };
   }
@@ -68,7 +43,7 @@ TEST(DeviceLink, AFailedWriteIsAnsweredByTheWizardsPolicy) {
   int asked = 0;
   r.link.WriteFailed = [&] { ++asked; return true; };  // as in Auto mode
   EXPECT_TRUE(r.link.SendTestRequest(16));
-  r.port.IsOpen = false;
+  r.port.Close();
   r.port.WriteFails = false;
   EXPECT_TRUE(r.link.SendTestRequest(16));
   EXPECT_EQ(asked, 2);

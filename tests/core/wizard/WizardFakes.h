@@ -1,6 +1,7 @@
 #pragma once
-// Stand-ins for the serial port, the port table and the message boxes, so
-// the connection logic can be stepped tick by tick.
+// Stand-ins for the port table and the message boxes (and the serial port,
+// shared with the device link's tests), so the connection logic can be
+// stepped tick by tick.
 #include <algorithm>
 #include <functional>
 #include <set>
@@ -9,52 +10,7 @@
 
 #include "common/MessageBoxes.h"
 #include "ports/PortPlatform.h"
-#include "device/UnitPort.h"
-
-class FakePort : public UnitPort {
- public:
-  std::set<std::string> Openable;  // device names that open
-  std::vector<std::string> Opened;  // "name@rate" for every successful open
-  int Rate = 12;
-  std::string Incoming;  // bytes the unit has sent, waiting to be read
-  std::string Written;   // bytes written to the unit
-  bool WriteFails = false;
-
-  void Open() override {
-    if (open_) return;
-    if (Openable.count(name_)) {
-      open_ = true;
-      Opened.push_back(name_ + "@" + std::to_string(Rate));
-    }
-  }
-  void Close() override { open_ = false; }
-  bool Connected() const override { return open_; }
-  void SetDeviceName(const std::string& name) override {
-    if (!open_) name_ = name;
-  }
-  std::string DeviceName() const override { return name_; }
-  void SetBaudRate(int code) override { Rate = code; }
-  int BaudRate() const override { return Rate; }
-  int32_t Read(void* buffer, int32_t count) override {
-    if (!open_) return -1;
-    int32_t n = std::min<int32_t>(count, static_cast<int32_t>(Incoming.size()));
-    Incoming.copy(static_cast<char*>(buffer), n);
-    Incoming.erase(0, n);
-    return n;
-  }
-  int32_t Write(const void* buffer, int32_t count) override {
-    if (!open_) return -1;
-    if (WriteFails) return 0;
-    Written.append(static_cast<const char*>(buffer), count);
-    return count;
-  }
-  void SetRTS(bool) override {}
-  void SetDTR(bool) override {}
-
- private:
-  bool open_ = false;
-  std::string name_ = "\\\\.\\COM1";
-};
+#include "core/device/FakePort.h"
 
 class FakePortPlatform : public PortPlatform {
  public:

@@ -1,6 +1,7 @@
 // kq30 connect: connects to the unit with the wizard's own connection logic
 // and prints the unit's identity.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "CliMessageBoxes.h"
@@ -23,7 +24,8 @@ int BaudPosition(const std::string& rate) {
 void PrintIdentity(const WizardCore& core) {
   const TDeviceInfo& d = core.Link.DeviceInfo;
   const SerialPage& page = core.Conn.Page;
-  std::printf("port: COM%s (%s)\n", page.ComPortText.c_str(), core.Comm.DeviceName().c_str());
+  std::string device = core.Platform->DevicePath(std::atoi(page.ComPortText.c_str())).value_or("?");
+  std::printf("port: COM%s (%s)\n", page.ComPortText.c_str(), device.c_str());
   std::printf("baud: %s\n", BaudRateNames[BaudChoices[page.BaudRateIndex]]);
   std::printf("software_version: %s\n", core.Link.OriginalVersion.c_str());
   std::printf("firmware_version: %s\n", d.FirmwareVersion.c_str());

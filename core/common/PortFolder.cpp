@@ -18,6 +18,11 @@ bool EnsurePortFolder(const std::string& folder) {
   for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
     mkdir(folder.substr(0, slash).c_str(), 0700);
   mkdir(folder.c_str(), 0700);
+  return PortFolderTrusted(folder);
+}
+
+bool PortFolderTrusted(const std::string& folder) {
   struct stat st {};
-  return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return (st.st_uid == getuid() || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }

@@ -7,5 +7,10 @@
 std::string PortFolderPath();
 
 // Creates the folder and its missing parents (mode 0700); false when it
-// can't be had as a folder.
+// can't be had as a folder we may trust.
 bool EnsurePortFolder(const std::string& folder);
+
+// A folder whose links may name ports: a real folder (not a link) owned by
+// this user or by root that nobody else may write to. The fallback folder
+// lies in /tmp, where another user could make it first and plant links.
+bool PortFolderTrusted(const std::string& folder);

@@ -103,6 +103,12 @@ void Connection::OpenPortClick(bool byUser) {
     // A failure of this first step shows its message before the timers run;
     // the connection then ends one tick after the box is closed.
     ConnectionStep();
+    // A query that could not be written in Manual mode has ended the
+    // connection already; the timers then stay stopped.
+    if (Page.ConnectTag == 0) {
+      Changed();
+      return;
+    }
     ConnectTicks += 1;
     timer1_.SetEnabled(true);
     timerConnection_.SetEnabled(true);
@@ -127,6 +133,7 @@ bool Connection::ConfirmManualPort() {
   if (answer == MsgResult::OK) return true;
   Page.ConnectTag = 0;
   Page.ConnectDown = false;
+  ConnectPhase = TConnectPhase::Disconnected;  // no attempt runs
   return false;
 }
 

@@ -5,7 +5,15 @@
 QtWizardTimer::QtWizardTimer(int interval, bool enabled, Qt::TimerType type) {
   timer_.setTimerType(type);
   timer_.setInterval(interval);
-  QObject::connect(&timer_, &QTimer::timeout, Guarded([this] { Tick(); }));
+  // Queued, so that the timer is free again before its handler runs: a
+  // handler that opens a message box must not hold its own timer, whose
+  // ticks go on inside the box's loop. A tick still queued when the timer is
+  // stopped does not run.
+  QObject::connect(
+      &timer_, &QTimer::timeout, &timer_, Guarded([this] {
+        if (timer_.isActive()) Tick();
+      }),
+      Qt::QueuedConnection);
   SetEnabled(enabled);
 }
 

@@ -60,6 +60,8 @@ void TForm1::SetUpWindow() {
 
   // The tool tip of Start is the only one the window shows.
   ui->SpeedButtonStart->setToolTipDuration(-1);
+  // The line log keeps the newest lines, as the device link's own log does.
+  ui->MemoRecord->setMaximumBlockCount(static_cast<int>(LineLog::MaxLines));
 
   Timer1 = std::make_unique<QtWizardTimer>(1000, false);
   TimerConnection = std::make_unique<QtWizardTimer>(200, false);
@@ -101,8 +103,7 @@ void TForm1::SetDialogs(TfrmAbout* about, TfrmAgreement* agreement) {
 void TForm1::SetDefaultMessages() { Core->Texts.SetDefaultMessages(); }
 
 void TForm1::CreateSerialPort() {
-  CreateCommObject();
-  RefreshPortLists();
+  CreateCommObject();  // and the port lists, which fill cbxComPort
   ui->cbxBaudRate->clear();
   for (int code : BaudChoices) ui->cbxBaudRate->addItem(QString::fromLatin1(BaudRateNames[code]));
   Core->Conn.SelectDefaults();
@@ -180,8 +181,10 @@ void TForm1::ShowPortDetails() {
       details = QStringLiteral("COM%1 is not present").arg(QString::fromStdString(page.ComPortText));
     }
   }
-  ui->LabelPortDevice->setText(details);
-  ui->LabelPortDevice->setToolTip(details);
+  // Start's is the only tool tip the window shows: a text too long for the
+  // label is cut at its end instead.
+  QLabel* label = ui->LabelPortDevice;
+  label->setText(label->fontMetrics().elidedText(details, Qt::ElideRight, label->width()));
   ui->LabelPortDevice->setVisible(!page.AutoMode);
 }
 

@@ -97,7 +97,6 @@ class TForm1 : public QMainWindow {
   void SetDefaultMessages();
   void CreateSerialPort();
   void CreateCommObject();
-  void RefreshPortLists();
   void ShowManualDetectPage();
   void ResetConnection();
   void ResetUpgradeCounters();

@@ -20,11 +20,9 @@ void TForm1::WorkOutSettingsPaths() {}
 void TForm1::ReadLanguageSetting() {}
 
 // The one serial port object: 115200 baud, no parity, 8 data bits, 1 stop
-// bit, received data to the device link.
+// bit, received data to the device link; then PortNumbers and
+// OpenablePorts, and cbxComPort filled from PortNumbers.
 void TForm1::CreateCommObject() { Core->CreateSerialPort(); }
-
-// PortNumbers and OpenablePorts, and cbxComPort filled from PortNumbers.
-void TForm1::RefreshPortLists() { Core->Lists.RefreshPortLists(); }
 
 // The upgrade sequencer's counters and flags to zero.
 void TForm1::ResetUpgradeCounters() {}

@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QEventLoop>
 #include <QTimer>
 #include <atomic>
 #include <thread>
@@ -117,6 +118,30 @@ class ApplicationTest : public QObject {
     const int stopped_at = ticks;
     QTest::qWait(50);
     QCOMPARE(ticks, stopped_at);
+  }
+
+  void a_timer_ticks_on_while_its_own_handler_shows_a_box() {
+    // The first tick opens a modal loop, as a failure message does; the
+    // timer's further ticks run inside it.
+    QtWizardTimer timer(50, false);
+    int ticks = 0, ticksInsideBox = 0;
+    bool boxOpen = false;
+    timer.OnTimer = [&] {
+      ++ticks;
+      if (boxOpen) {
+        ++ticksInsideBox;
+        return;
+      }
+      if (ticks > 1) return;
+      boxOpen = true;
+      QEventLoop box;
+      QTimer::singleShot(600, &box, &QEventLoop::quit);
+      box.exec();
+      boxOpen = false;
+    };
+    timer.SetEnabled(true);
+    QTRY_VERIFY_WITH_TIMEOUT(ticks > 1 && !boxOpen, 5000);
+    QVERIFY2(ticksInsideBox >= 4, qPrintable(QString::number(ticksInsideBox)));
   }
 };
 

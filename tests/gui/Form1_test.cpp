@@ -423,7 +423,9 @@ class Form1Test : public QObject {
     auto* connect = Find<QToolButton>(form, "OpenPort");
     auto* cont = Find<QToolButton>(form, "SB_COMPortDetectContinue");
     auto* status = Find<QLabel>(form, "LabelConnectionStatus");
-    QVERIFY(Find<QLabel>(form, "LabelPortDevice")->text().startsWith(QString::fromStdString(unit->DevicePath())));
+    auto* device = Find<QLabel>(form, "LabelPortDevice");
+    QVERIFY(device->text().startsWith(QString::fromStdString(unit->DevicePath())));
+    QVERIFY(device->toolTip().isEmpty());  // Start's is the only tool tip
     Click("OpenPort");
     QVERIFY(connect->isChecked());
     QCOMPARE(connect->text(), QStringLiteral("Disconnect"));

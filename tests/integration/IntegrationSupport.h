@@ -23,6 +23,7 @@ class TestPortFolder {
             ("kq30-it-" + std::to_string(getpid()) + "-" + info->test_suite_name() + "-" + info->name());
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     setenv("KQ30_PORT_DIR", path_.c_str(), 1);
   }
   ~TestPortFolder() {

@@ -20,6 +20,7 @@ int PortLinkNumber(const std::string& name) {
 
 std::vector<PortInfo> ScanPortFolder(const std::string& folder) {
   std::map<int, std::string> links;  // number -> resolved device, ascending
+  if (!PortFolderTrusted(folder)) return {};
   if (DIR* dir = opendir(folder.c_str())) {
     while (dirent* entry = readdir(dir)) {
       int n = PortLinkNumber(entry->d_name);

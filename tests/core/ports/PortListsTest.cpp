@@ -37,6 +37,7 @@ class PortListsTest : public ::testing::Test {
                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder);
     fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::owner_all);  // a port folder only we may write to
   }
   void TearDown() override { fs::remove_all(folder); }
   void Link(const std::string& name, const std::string& target) { fs::create_symlink(target, folder / name); }
@@ -94,6 +95,19 @@ TEST_F(PortListsTest, WhatIsNotATerminalLinkIsNoPort) {
   EXPECT_EQ(lists.PortNumbers, (std::vector<int>{5}));
   EXPECT_FALSE(platform.DevicePath(1));
   EXPECT_FALSE(platform.DevicePath(2));
+}
+
+TEST_F(PortListsTest, AFolderOthersMayWriteToNamesNoPort) {
+  Link("com3", a.name);
+  fs::permissions(folder, fs::perms::others_write, fs::perm_options::add);
+  LinuxPortPlatform platform(ProbeSerialDevice, folder, false);
+  PortLists lists(platform);
+  lists.RefreshPortLists();
+  EXPECT_EQ(lists.PortCount(), 0);
+  EXPECT_FALSE(platform.DevicePath(3));
+  fs::permissions(folder, fs::perms::others_write, fs::perm_options::remove);
+  lists.RefreshPortLists();
+  EXPECT_EQ(lists.PortNumbers, (std::vector<int>{3}));
 }
 
 TEST_F(PortListsTest, NoPortKeepsTheLastProbeAndShowsNA) {

@@ -130,6 +130,7 @@ TEST(Connection, ForceConnectQuestionForAPortThatDoesNotOpen) {
     EXPECT_EQ(r.boxes.Calls[0].Buttons, MsgButtons::OKCancel);
     if (answer == MsgResult::Cancel) {
       EXPECT_EQ(r.boxes.Calls.size(), 1u);
+      EXPECT_EQ(r.c.ConnectPhase, TConnectPhase::Disconnected);
       EXPECT_EQ(r.c.Page.ConnectTag, 0);
       EXPECT_FALSE(r.c.Page.ConnectDown);
       EXPECT_EQ(r.c.Page.ConnectCaption, "Connect");
@@ -264,6 +265,23 @@ TEST(Connection, ContinueAfterANewConnectAsksToConnectFirst) {
   EXPECT_EQ(r.boxes.Calls[0].Caption, "Message");
   EXPECT_FALSE(r.c.Page.ConnectDown);  // Continue released the Connect button
   EXPECT_EQ(r.c.Page.ConnectTag, 1);
+}
+
+TEST(Connection, AQueryThatCannotBeWrittenInManualModeEndsTheAttemptAtOnce) {
+  Rig r{3};
+  // What the wizard does when a write fails outside Auto mode.
+  r.c.SendQuery = [&] {
+    if (r.c.Page.ConnectDown) r.c.OpenPortClick();
+    r.boxes.Show("Serial port open error! Please check!", "Error", MsgButtons::OK, MsgIcon::Error);
+    return false;
+  };
+  r.c.OpenPortClick(true);
+  ASSERT_EQ(r.boxes.Calls.size(), 1u);
+  EXPECT_FALSE(r.port.Connected());
+  EXPECT_FALSE(r.timer1.Enabled() || r.timerConnection.Enabled());
+  EXPECT_EQ(r.c.Page.StatusText, "Disconnect...");
+  EXPECT_EQ(r.c.Page.ConnectCaption, "Connect");
+  EXPECT_TRUE(r.c.Page.ControlsEnabled);
 }
 
 TEST(Connection, NoPortShowsNA) {

@@ -5,7 +5,11 @@
 #include "common/PortFolder.h"
 
 std::optional<std::string> DefaultResolveDeviceName(const std::string& deviceName) {
-  if (int number = ComPortNumber(deviceName)) return PortFolderPath() + "/com" + std::to_string(number);
+  if (int number = ComPortNumber(deviceName)) {
+    std::string folder = PortFolderPath();
+    if (!PortFolderTrusted(folder)) return std::nullopt;
+    return folder + "/com" + std::to_string(number);
+  }
   // A device path such as /dev/ttyUSB0 is used as it is; any other text
   // names no device.
   if (!deviceName.empty() && deviceName[0] == '/' && deviceName.find('\0') == std::string::npos)

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "PseudoTerminal.h"
+#include "TestSupport.h"
 #include "comm/Comm.h"
 #include "common/Exception.h"
 #include "common/QueueDispatcher.h"
@@ -37,14 +38,6 @@ class CommPtyTest : public ::testing::Test {
     ASSERT_TRUE(comm.Connected());
   }
   bool Pump(const std::function<bool()>& done) { return dispatcher.RunUntil(done, 3s); }
-  std::string RaisedText(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(nothing raised)";
-  }
 
   PseudoTerminal pty;
   QueueDispatcher dispatcher;

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "FakeSerialPlatform.h"
+#include "TestSupport.h"
 #include "comm/Comm.h"
 #include "common/Exception.h"
 #include "common/QueueDispatcher.h"
@@ -21,14 +22,6 @@ class CommSettingsTest : public ::testing::Test {
     ASSERT_TRUE(comm.Connected());
   }
   const DeviceControlBlock& Applied() { return driver.statesSet.back(); }
-  std::string RaisedText(const std::function<void()>& action) {
-    try {
-      action();
-    } catch (const Exception& e) {
-      return e.what();
-    }
-    return "(nothing raised)";
-  }
 
   FakeSerialPlatform platform;
   FakeDriver& driver = platform.driver;

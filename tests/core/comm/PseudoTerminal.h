@@ -34,5 +34,3 @@ LineSettings ReadLine(int fd);
 
 // Seconds of processor time this process has used.
 double ProcessCpuSeconds();
-// Open file descriptors of this process.
-int OpenDescriptors();

@@ -2,7 +2,6 @@
 // bytes: closing at every moment of the event thread's life (waiting on the
 // port, blocked in its hand-over to this thread, inside a handler) must never
 // hang, leak, race or raise an event after the close.
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -14,20 +13,12 @@
 #include <thread>
 
 #include "comm/Comm.h"
+#include "core/comm/TestSupport.h"
 #include "common/QueueDispatcher.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* dir = opendir("/proc/self/fd")) {
-    while (readdir(dir)) ++count;
-    closedir(dir);
-  }
-  return count;
-}
 
 class Flood {
  public:

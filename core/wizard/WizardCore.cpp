@@ -9,10 +9,15 @@ WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, Wizard
     : Platform(platform ? std::move(platform) : LinuxPortPlatform::ForThisMachine()),
       Comm(dispatcher),
       Conn(Port, Lists, timer1, timerConnection, boxes, Texts),
+      Upgrade(Port, Link, Firmware, boxes),
       dispatcher_(dispatcher),
       boxes_(boxes) {
   Conn.SendQuery = [this] { return Link.SendTestRequest(16); };
   Link.EvaluateReplyLine = [this](std::string_view line) { Conn.EvaluateReplyLine(line); };
+  Link.FeedBootByte = [this](uint8_t b) { Upgrade.Receiver.FeedBootByte(b); };
+  // The boot loader is reached on the port and rate the serial-port page shows.
+  Upgrade.ChosenRate = [this] { return BaudChoices[Conn.Page.BaudRateIndex]; };
+  Upgrade.ChosenPort = [this] { return Conn.Page.ComPortText; };
   // A sentence that could not be written: in Auto mode a silent port is one
   // without the unit; otherwise the connection ends and the user is told.
   Link.WriteFailed = [this] {

@@ -10,6 +10,7 @@
 #include "common/WizardTimer.h"
 #include "device/DeviceLink.h"
 #include "device/FirmwareImage.h"
+#include "device/UpgradeSequencer.h"
 #include "lang/LanguageTexts.h"
 #include "ports/PortLists.h"
 #include "ports/PortPlatform.h"
@@ -41,6 +42,9 @@ class WizardCore {
   // The firmware file shipped beside the program, loaded once at start-up;
   // its verdict says whether the image may be flashed.
   FirmwareFile Firmware;
+  // The upgrade: the boot-loader packets out, the answers in through the
+  // device link. The host supplies ShowProgressPage, ResetWizard and Pause.
+  UpgradeSequencer Upgrade;
 
  private:
   WindowDispatcher& dispatcher_;

@@ -1,0 +1,339 @@
+#include "device/UpgradeSequencer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "codec/Sentence.h"
+
+namespace {
+const char* const ComDevicePrefix = "\\\\.\\COM";
+const char* const NoticeInProcess = "   Upgrade in process!               Please wait a moment";
+const char* const NoticeFinished = "        Upgrade finished        Please restart your device!";
+constexpr uint16_t BootLoaderRequest = 8;
+constexpr int16_t VersionNotice = 2;
+constexpr std::size_t VersionNoticeText = 25;  // the TPS text field
+
+// "About 40 s left", "About 3 min left": a user plans by it, so it is rounded up.
+std::string FormatTimeLeft(std::chrono::seconds left) {
+  const long s = std::max<long>(left.count(), 1);
+  char text[48];
+  if (s >= 120) std::snprintf(text, sizeof text, "About %ld min left", (s + 59) / 60);
+  else std::snprintf(text, sizeof text, "About %ld s left", (s + 4) / 5 * 5);
+  return text;
+}
+}  // namespace
+
+UpgradeSequencer::UpgradeSequencer(UnitPort& port, DeviceLink& link, const FirmwareFile& firmware,
+                                   MessageBoxes& boxes)
+    : port_(port), link_(link), firmware_(firmware), boxes_(boxes) {}
+
+void UpgradeSequencer::Changed() {
+  if (OnChanged) OnChanged();
+}
+
+void UpgradeSequencer::ResetUpgradeCounters() {
+  UpgradeState = usIdle;
+  BytesRemaining = 0;
+  BlockIndex = 0;
+  BlockLength = 0;
+  ReplyTicks = 0;
+  EraseTicks = 0;
+  FinishAfterVerify = false;
+  FinishStep = 0;
+  Receiver.ReplyReceived = false;
+}
+
+void UpgradeSequencer::RestartReplyTicks() {
+  ReplyTicks = 0;
+  replySince_ = Now();
+}
+
+void UpgradeSequencer::RestartEraseTicks() {
+  EraseTicks = 0;
+  eraseSince_ = Now();
+}
+
+bool UpgradeSequencer::Elapsed(Clock::time_point since, int ticks) const {
+  return Now() - since > ticks * TickPeriod;
+}
+
+void UpgradeSequencer::SendBootPacket(std::span<const std::uint8_t> payload) {
+  // One write for the whole packet: the bytes on the wire are the same as
+  // byte by byte, but a USB adapter carries them in one transfer instead of
+  // one per byte. A failed write shows as the missing answer.
+  const std::vector<std::uint8_t> wire = FrameBootPacket(payload);
+  link_.WriteBytes(wire.data(), static_cast<int32_t>(wire.size()));
+}
+
+void UpgradeSequencer::StartBlockTransfer(BootCommand command) {
+  BlockLength = BytesRemaining - BlockSize > 0 ? BlockSize : BytesRemaining;
+  const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
+  const std::size_t length = std::clamp<std::size_t>(BlockLength, 0, firmware_.FirmwareImage.size() - offset);
+  const auto address = static_cast<std::uint32_t>(BootFlashBase + offset);
+  std::span<const std::uint8_t> block(firmware_.FirmwareImage.data() + offset, length);
+  SendBootPacket(command == bcWrite ? CommandBuffer.BuildBlockRequest(bcWrite, address, block)
+                                    : CommandBuffer.BuildReadRequest(address, length));
+}
+
+bool UpgradeSequencer::RefuseUnfitFirmware() {
+  if (firmware_.FitToFlash()) return false;
+  boxes_.Show(firmware_.Reason, "Warning", MsgButtons::OK, MsgIcon::Warning);
+  return true;
+}
+
+bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
+  if (RefuseUnfitFirmware()) return false;
+  BlockIndex = 0;
+  Page.Notice = NoticeInProcess;
+  Changed();
+  if (ShowProgressPage) ShowProgressPage();
+  // A failed write has shown its message already; the upgrade goes on and
+  // its first request times out.
+  link_.SendTestRequest(BootLoaderRequest);
+  if (Pause) Pause(BootLoaderPause);
+  // The boot loader listens at 38400 baud only.
+  if (ChosenRate && ChosenRate() != BootLoaderRateCode) {
+    port_.Close();
+    if (Pause) Pause(BootLoaderPause);
+    port_.SetDeviceName(ComDevicePrefix + (ChosenPort ? ChosenPort() : std::string()));
+    port_.SetBaudRate(BootLoaderRateCode);
+    port_.Open();
+    if (port_.Connected()) {
+      port_.SetRTS(true);
+      port_.SetDTR(true);
+    }
+  }
+  Page.StatusText = "Programming..";
+  Page.Position = 0;
+  StartWritePass();
+  Page.FinishEnabled = false;
+  Changed();
+  return true;
+}
+
+bool UpgradeSequencer::SpeedButton_WritePICFlashClick() {
+  if (RefuseUnfitFirmware()) return false;
+  Page.Position = 0;
+  // From block 0 whatever an earlier pass left: a failed pass keeps its
+  // index, and going on from there would write blocks to the wrong place.
+  BlockIndex = 0;
+  StartWritePass();
+  Changed();
+  return true;
+}
+
+void UpgradeSequencer::StartWritePass() {
+  BytesRemaining = firmware_.ProgramLength();
+  StartBlockTransfer(bcWrite);
+  RestartReplyTicks();
+  RestartEraseTicks();
+  UpgradeState = usWriting;
+  Receiver.ReplyReceived = false;
+  TpsSent = false;
+  passes_ = 2;
+  passesSince_ = Now();
+  blocksDone_ = 0;
+  bytesDone_ = 0;
+  Page.TimeLeft.clear();
+}
+
+void UpgradeSequencer::SpeedButton_VerifyPICFlashClick() {
+  passes_ = 1;
+  passesSince_ = Now();
+  blocksDone_ = 0;
+  bytesDone_ = 0;
+  Page.TimeLeft.clear();
+  StartVerifyPass();
+}
+
+void UpgradeSequencer::StartVerifyPass() {
+  Page.Position = 0;
+  Page.StatusText = "Verifying..";
+  link_.MemoRecord.Add("PC==>Verify PIC Flash");
+  BlockIndex = 0;  // as for Write Flash
+  BytesRemaining = firmware_.ProgramLength();
+  Receiver.ReplyReceived = false;
+  StartBlockTransfer(bcRead);
+  RestartReplyTicks();
+  RestartEraseTicks();
+  UpgradeState = usVerifying;
+  Changed();
+  if (link_.OnChanged) link_.OnChanged();
+}
+
+void UpgradeSequencer::SpeedButton_ErasePICFlashClick() {
+  // An acknowledgement left from an earlier request must not pass for the
+  // erase's own.
+  Receiver.ReplyReceived = false;
+  SendBootPacket(EraseCommand);
+  link_.MemoRecord.Add("PC==>Erase PIC Flash");
+  if (link_.OnChanged) link_.OnChanged();
+  RestartEraseTicks();
+  UpgradeState = usErasing;
+}
+
+void UpgradeSequencer::SpeedButton_RunToApplicationClick() {
+  SendBootPacket(RunCommand);
+  link_.MemoRecord.Add("PC==>Run to Application");
+  if (link_.OnChanged) link_.OnChanged();
+}
+
+void UpgradeSequencer::PIC_TimerTimer() {
+  const int value = firmware_.TotalBlocks() - BytesRemaining / BlockSize;
+  ReplyTicks += 1;
+  EraseTicks += 1;
+  switch (UpgradeState) {
+    case usWriting: WritingStep(value); break;
+    case usVerifying: VerifyingStep(value); break;
+    case usErasing: ErasingStep(); break;
+    case usFinishing: FinishingStep(); break;
+    default: break;
+  }
+}
+
+void UpgradeSequencer::Fail(const char* text, bool resetWizard) {
+  // Idle before the box opens: the ticks that come while it is up do nothing.
+  UpgradeState = usIdle;
+  Page.TimeLeft.clear();
+  Changed();
+  boxes_.Show(text, "Warning", MsgButtons::OK, MsgIcon::None);
+  if (resetWizard && ResetWizard) ResetWizard();
+}
+
+void UpgradeSequencer::ShowBlock(int value) {
+  if (value >= 0 && value <= firmware_.TotalBlocks()) Page.Position = value;
+  char text[32];
+  std::snprintf(text, sizeof text, "%d/%d", value + 1, firmware_.TotalBlocks());
+  Page.ValueText = text;
+}
+
+void UpgradeSequencer::BlockDone() {
+  blocksDone_ += 1;
+  bytesDone_ += BlockLength;
+  UpdateTimeLeft();
+}
+
+void UpgradeSequencer::WritingStep(int value) {
+  // A failed pass ends the tick: an acknowledgement that came while the box
+  // was open must not send the next block.
+  if (Elapsed(replySince_, WriteReplyLimit)) return Fail("Programming Fail! Please try again.", true);
+  if (BytesRemaining > 0 && Receiver.ReplyReceived) {
+    BlockDone();
+    BlockIndex += 1;
+    BytesRemaining -= BlockLength;
+    if (BytesRemaining <= 0) return;  // the next tick completes the pass
+    ShowBlock(value);
+    Page.StatusText = value % 2 != 0 ? "Programming...." : "Programming..";
+    StartBlockTransfer(bcWrite);
+    RestartReplyTicks();
+    RestartEraseTicks();
+    Receiver.ReplyReceived = false;
+    Changed();
+  } else if (BytesRemaining <= 0 && Receiver.ReplyReceived) {
+    RestartReplyTicks();
+    RestartEraseTicks();
+    BlockIndex = 0;
+    UpgradeState = usIdle;
+    StartVerifyPass();
+    FinishAfterVerify = true;
+  }
+}
+
+void UpgradeSequencer::VerifyingStep(int value) {
+  if (Elapsed(replySince_, VerifyReplyLimit)) return Fail("Verify Fail!! ", true);
+  if (BytesRemaining > 0 && Receiver.ReplyReceived) {
+    RestartReplyTicks();
+    RestartEraseTicks();
+    // The unit returns the words asked for; the last block of a pass may be
+    // a few bytes longer than its whole words, and those bytes lie past the
+    // image's end, so they are not compared with what follows the data.
+    const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
+    const std::size_t words = static_cast<std::size_t>(std::max(BlockLength, 0)) / 4 * 4;
+    const std::size_t length = std::min(words, firmware_.FirmwareImage.size() - offset);
+    if (!std::equal(firmware_.FirmwareImage.begin() + static_cast<std::ptrdiff_t>(offset),
+                    firmware_.FirmwareImage.begin() + static_cast<std::ptrdiff_t>(offset + length),
+                    Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
+      return Fail("Verify Fail!! ", true);
+    BlockDone();
+    BytesRemaining -= BlockLength;
+    BlockIndex += 1;
+    if (BytesRemaining <= 0) return;
+    ShowBlock(value);
+    Page.StatusText = value % 16 >= 8 ? "Verifying...." : "Verifying..";
+    Receiver.ReplyReceived = false;
+    StartBlockTransfer(bcRead);
+    Changed();
+  } else if (BytesRemaining <= 0 && Receiver.ReplyReceived) {
+    BlockIndex = 0;
+    RestartReplyTicks();
+    RestartEraseTicks();
+    UpgradeState = usIdle;
+    if (!FinishAfterVerify) return;  // a verify pass of its own ends here, silently
+    Receiver.ReplyReceived = false;
+    BytesRemaining = firmware_.ProgramLength();
+    SendBootPacket(CommandBuffer.BuildLengthCommand(firmware_.ProgramLength()));
+    RestartReplyTicks();
+    UpgradeState = usFinishing;
+    FinishStep = 0;
+    UpdateTimeLeft();
+    Changed();
+  }
+}
+
+void UpgradeSequencer::ErasingStep() {
+  if (Elapsed(eraseSince_, EraseReplyLimit)) return Fail("Erase Fail!!", false);
+  if (Receiver.ReplyReceived) {
+    UpgradeState = usIdle;
+    boxes_.Show("Erase Success!!", "Message", MsgButtons::OK, MsgIcon::None);
+  }
+}
+
+void UpgradeSequencer::FinishingStep() {
+  // Nothing the unit answers matters here: the steps follow each other by time.
+  if (FinishStep == 0 && Elapsed(replySince_, FinishGap)) {
+    SendBootPacket(RunCommand);
+    RestartReplyTicks();
+    FinishStep = 1;
+    UpdateTimeLeft();
+    Changed();
+  }
+  if (FinishStep == 1 && Elapsed(replySince_, FinishGap)) {
+    ProcessSentenceDataStore().TPS = {.Number = VersionNotice, .Text = firmware_.Version.substr(0, VersionNoticeText)};
+    TpsSent = link_.SendSentence("P", "TPS");
+    Page.Notice = NoticeFinished;
+    Page.StatusText = "Success!!";
+    Page.FinishEnabled = true;
+    Page.TimeLeft.clear();
+    FinishAfterVerify = false;
+    RestartReplyTicks();
+    FinishStep = 2;
+    Changed();
+  }
+}
+
+UpgradeProgress UpgradeSequencer::Progress() const {
+  using Seconds = std::chrono::duration<double>;
+  UpgradeProgress p;
+  const int length = std::max(firmware_.ProgramLength(), 0);
+  p.BlocksTotal = passes_ * ((length + BlockSize - 1) / BlockSize);
+  p.BlocksDone = UpgradeState == usFinishing ? p.BlocksTotal : blocksDone_;
+  const double seconds = Seconds(Now() - passesSince_).count();
+  if (seconds <= 0 || bytesDone_ <= 0) return p;
+  p.BytesPerSecond = static_cast<double>(bytesDone_) / seconds;
+  // The finishing steps wait out their two gaps whatever the line's speed.
+  const double gap = Seconds(FinishGap * TickPeriod).count();
+  double left;
+  if (UpgradeState == usFinishing)
+    left = std::max(0.0, (2 - FinishStep) * gap - Seconds(Now() - replySince_).count());
+  else
+    left = (static_cast<double>(passes_) * length - static_cast<double>(bytesDone_)) / p.BytesPerSecond +
+           (passes_ == 2 ? 2 * gap : 0.0);
+  p.TimeLeft = std::chrono::seconds(static_cast<long>(left + 0.999));
+  return p;
+}
+
+void UpgradeSequencer::UpdateTimeLeft() {
+  // Once a few seconds have been measured the rate means something.
+  if (Now() - passesSince_ < std::chrono::seconds(2)) return;
+  if (auto left = Progress().TimeLeft) Page.TimeLeft = FormatTimeLeft(*left);
+}

@@ -1,0 +1,138 @@
+#pragma once
+// The upgrade itself: puts the unit into its boot loader, writes the
+// firmware image block by block, reads every block back and compares it,
+// tells the boot loader the programmed length, starts the new application
+// and sends it the new version text. Also the engineering page's single
+// operations (write, verify, erase, run).
+//
+// A state machine stepped by the 1 ms PIC_Timer. One request is outstanding
+// at a time; the packet receiver's ReplyReceived says that its answer came.
+// The limits and gaps are times on a steady clock: each is its count of
+// window-timer ticks as the unit's makers measured them, a tick being the
+// 15.625 ms at which their platform delivered a 1 ms window timer.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "common/MessageBoxes.h"
+#include "device/BootPacket.h"
+#include "device/DeviceLink.h"
+#include "device/FirmwareImage.h"
+#include "device/UnitPort.h"
+
+enum TUpgradeState { usIdle = 0, usWriting = 1, usVerifying = 2, usErasing = 3, usFinishing = 4 };
+
+// What the progress page shows. The sequencer keeps it; the window (or the
+// command-line tool) draws it whenever OnChanged is raised.
+struct ProgressPage {
+  int Position = 0;         // ProgressBar1 (its maximum is the firmware's TotalBlocks)
+  std::string ValueText;    // LabelProgressValue, "%d/%d"
+  std::string StatusText;   // LabelProgressStatusText
+  std::string Notice;       // StaticText1
+  bool FinishEnabled = true;  // SpeedButtonFrmUpgFinish
+  std::string TimeLeft;     // LabelProgressTimeLeft, below the bar
+};
+
+// How far an upgrade has come, for a progress bar of the command-line tool.
+struct UpgradeProgress {
+  int BlocksDone = 0;   // of both passes, the verify pass after the write pass
+  int BlocksTotal = 0;
+  double BytesPerSecond = 0;  // of image data through the unit
+  std::optional<std::chrono::seconds> TimeLeft;  // once a rate has been measured
+};
+
+class UpgradeSequencer {
+ public:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::chrono::microseconds TickPeriod{15625};
+  // Limits and gaps, in ticks.
+  static constexpr int WriteReplyLimit = 300;   // an acknowledgement of a write
+  static constexpr int VerifyReplyLimit = 200;  // a block read back
+  static constexpr int EraseReplyLimit = 120;   // the acknowledgement of the erase
+  static constexpr int FinishGap = 200;         // length to run, run to the version notice
+  static constexpr std::chrono::milliseconds BootLoaderPause{500};
+  static constexpr int BootLoaderRateCode = 9;  // 38400 baud
+  static constexpr int BlockSize = 512;
+
+  UpgradeSequencer(UnitPort& port, DeviceLink& link, const FirmwareFile& firmware, MessageBoxes& boxes);
+
+  int UpgradeState = usIdle;
+  int32_t BytesRemaining = 0;
+  int16_t BlockIndex = 0;
+  int32_t BlockLength = 0;
+  int32_t ReplyTicks = 0;
+  int32_t EraseTicks = 0;
+  bool FinishAfterVerify = false;
+  uint8_t FinishStep = 0;
+  TCommandBuffer CommandBuffer;
+  TBootReceiver Receiver;  // fed every received byte; holds ReplyReceived
+  ProgressPage Page;
+  // The closing version notice went out: the upgrade is complete.
+  bool TpsSent = false;
+
+  // The serial-port page's choices: the rate code of cbxBaudRate and the
+  // text of cbxComPort, by which the port is reopened for the boot loader.
+  std::function<int()> ChosenRate;
+  std::function<std::string()> ChosenPort;
+  // Makes the progress page the active page.
+  std::function<void()> ShowProgressPage;
+  // Back to the welcome page, ending the connection; after a failed pass.
+  std::function<void()> ResetWizard;
+  // A blocking wait; the window may keep painting meanwhile.
+  std::function<void(std::chrono::milliseconds)> Pause;
+  // Page changed.
+  std::function<void()> OnChanged;
+  // The steady clock, so tests step time with the ticks.
+  std::function<Clock::time_point()> Now = [] { return Clock::now(); };
+
+  // Yes on the version page: a whole upgrade. False, with the firmware's
+  // reason in a box and nothing sent, when the file is not fit to flash.
+  bool SpeedButtonFrmVerWantToContinueYesClick();
+  // The engineering page: a write pass (going on into verification and the
+  // finishing steps), a verify pass alone, an erase, the run command.
+  bool SpeedButton_WritePICFlashClick();
+  void SpeedButton_VerifyPICFlashClick();
+  void SpeedButton_ErasePICFlashClick();
+  void SpeedButton_RunToApplicationClick();
+  void PIC_TimerTimer();
+  void ResetUpgradeCounters();
+
+  void SendBootPacket(std::span<const std::uint8_t> payload);
+  // Builds the request for block BlockIndex of the pass, BlockLength being
+  // 512 or what remains; for a write, sends it.
+  void StartBlockTransfer(BootCommand command);
+
+  bool Succeeded() const { return UpgradeState == usFinishing && FinishStep == 2; }
+  UpgradeProgress Progress() const;
+
+ private:
+  bool RefuseUnfitFirmware();
+  void StartWritePass();
+  void StartVerifyPass();
+  void BlockDone();
+  void WritingStep(int value);
+  void VerifyingStep(int value);
+  void ErasingStep();
+  void FinishingStep();
+  void Fail(const char* text, bool resetWizard);
+  void ShowBlock(int value);
+  void RestartReplyTicks();
+  void RestartEraseTicks();
+  bool Elapsed(Clock::time_point since, int ticks) const;
+  void UpdateTimeLeft();
+  void Changed();
+
+  UnitPort& port_;
+  DeviceLink& link_;
+  const FirmwareFile& firmware_;
+  MessageBoxes& boxes_;
+  Clock::time_point replySince_{};
+  Clock::time_point eraseSince_{};
+  Clock::time_point passesSince_{};  // start of the passes whose time is estimated
+  int passes_ = 0;                   // 2 for write and verify, 1 for a verify pass alone
+  int blocksDone_ = 0;               // blocks acknowledged in those passes
+  int64_t bytesDone_ = 0;
+};

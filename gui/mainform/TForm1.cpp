@@ -1,6 +1,7 @@
 #include "mainform/TForm1.h"
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QLineEdit>
 
 #include "app/Guarded.h"
@@ -44,6 +45,21 @@ void TForm1::FormCreate() {
   Core = std::make_unique<WizardCore>(Dispatcher, boxes_, *Timer1, *TimerConnection);
   Core->Conn.OnChanged = [this] { ShowSerialPage(); };
   Core->Link.OnChanged = [this] { ShowDeviceLink(); };
+  UpgradeSequencer& upgrade = Core->Upgrade;
+  upgrade.OnChanged = [this] { ShowProgressPage(); };
+  upgrade.ShowProgressPage = [this] { ui->PageControlConf->setCurrentWidget(ui->TabSheetFirmwareProgress); };
+  upgrade.ResetWizard = [this] { ResetWizard(); };
+  // The window keeps painting through the upgrade's two pauses; the user's
+  // clicks wait until they are over.
+  upgrade.Pause = [](std::chrono::milliseconds pause) {
+    QEventLoop loop;
+    QTimer::singleShot(pause, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  };
+  // The page starts as designed.
+  upgrade.Page.StatusText = ui->LabelProgressStatusText->text().toStdString();
+  upgrade.Page.Notice = ui->StaticText1->text().toStdString();
+  upgrade.Page.FinishEnabled = ui->SpeedButtonFrmUpgFinish->isEnabled();
   RegisterDeviceNotifications();
 }
 
@@ -68,6 +84,7 @@ void TForm1::SetUpWindow() {
   Timer1->OnTimer = [this] { Timer1Timer(); };
   TimerConnection->OnTimer = [this] { TimerConnectionTimer(); };
   PIC_Timer = std::make_unique<QtWizardTimer>(1, true, Qt::PreciseTimer);
+  PIC_Timer->OnTimer = [this] { PIC_TimerTimer(); };
 }
 
 void TForm1::ConnectHandlers() {
@@ -84,7 +101,12 @@ void TForm1::ConnectHandlers() {
   connect(ui->OpenPort, &QToolButton::clicked, this, Guarded([this] { OpenPortClick(ui->OpenPort); }));
   on(ui->SB_COMPortDetectContinue, &QToolButton::clicked, &TForm1::SB_COMPortDetectContinueClick);
   on(ui->SpeedButtonCancel, &QToolButton::clicked, &TForm1::SpeedButtonCancelClick);
+  on(ui->SpeedButtonFrmVerWantToContinueYes, &QToolButton::clicked, &TForm1::SpeedButtonFrmVerWantToContinueYesClick);
   on(ui->SpeedButtonFrmVerWantToContinueNo, &QToolButton::clicked, &TForm1::SpeedButtonFrmVerWantToContinueNoClick);
+  on(ui->SpeedButton_WritePICFlash, &QToolButton::clicked, &TForm1::SpeedButton_WritePICFlashClick);
+  on(ui->SpeedButton_VerifyPICFlash, &QToolButton::clicked, &TForm1::SpeedButton_VerifyPICFlashClick);
+  on(ui->SpeedButton_ErasePICFlash, &QToolButton::clicked, &TForm1::SpeedButton_ErasePICFlashClick);
+  on(ui->SpeedButton_RunToApplication, &QToolButton::clicked, &TForm1::SpeedButton_RunToApplicationClick);
   on(ui->SpeedButtonFrmUpgFinish, &QToolButton::clicked, &TForm1::SpeedButtonFrmUpgFinishClick);
   on(ui->ImageLogo, &ClickableImage::clicked, &TForm1::ImageLogoClick);
   on(ui->mnuAbout, &QAction::triggered, &TForm1::mnuAboutClick);
@@ -188,6 +210,16 @@ void TForm1::ShowPortDetails() {
   ui->LabelPortDevice->setVisible(!page.AutoMode);
 }
 
+void TForm1::ShowProgressPage() {
+  const ProgressPage& page = Core->Upgrade.Page;
+  ui->ProgressBar1->setValue(page.Position);
+  ui->LabelProgressValue->setText(QString::fromStdString(page.ValueText));
+  ui->LabelProgressStatusText->setText(QString::fromStdString(page.StatusText));
+  ui->StaticText1->setText(QString::fromStdString(page.Notice));
+  ui->SpeedButtonFrmUpgFinish->setEnabled(page.FinishEnabled);
+  ui->LabelProgressTimeLeft->setText(QString::fromStdString(page.TimeLeft));
+}
+
 void TForm1::ShowDeviceLink() {
   const DeviceLink& link = Core->Link;
   const QString version = QString::fromStdString(link.OriginalVersion);
@@ -241,7 +273,19 @@ void TForm1::SB_COMPortDetectContinueClick() {
 
 void TForm1::SpeedButtonCancelClick() { ResetWizard(); }
 
+void TForm1::SpeedButtonFrmVerWantToContinueYesClick() { Core->Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); }
+
 void TForm1::SpeedButtonFrmVerWantToContinueNoClick() { ResetWizard(); }
+
+void TForm1::SpeedButton_WritePICFlashClick() { Core->Upgrade.SpeedButton_WritePICFlashClick(); }
+
+void TForm1::SpeedButton_VerifyPICFlashClick() { Core->Upgrade.SpeedButton_VerifyPICFlashClick(); }
+
+void TForm1::SpeedButton_ErasePICFlashClick() { Core->Upgrade.SpeedButton_ErasePICFlashClick(); }
+
+void TForm1::SpeedButton_RunToApplicationClick() { Core->Upgrade.SpeedButton_RunToApplicationClick(); }
+
+void TForm1::PIC_TimerTimer() { Core->Upgrade.PIC_TimerTimer(); }
 
 void TForm1::SpeedButtonFrmUpgFinishClick() { ResetWizard(); }
 

@@ -75,7 +75,13 @@ class TForm1 : public QMainWindow {
   void SpeedButtonCancelClick();
   void cbxComPortChange();
   void cbxBaudRateChange();
+  void SpeedButtonFrmVerWantToContinueYesClick();
   void SpeedButtonFrmVerWantToContinueNoClick();
+  void SpeedButton_WritePICFlashClick();
+  void SpeedButton_VerifyPICFlashClick();
+  void SpeedButton_ErasePICFlashClick();
+  void SpeedButton_RunToApplicationClick();
+  void PIC_TimerTimer();
   void SpeedButtonFrmUpgFinishClick();
   void ImageLogoClick();
   void mnuAboutClick();
@@ -110,6 +116,8 @@ class TForm1 : public QMainWindow {
   void ShowAboutDialog();
   // The serial-port page as the connection logic has it.
   void ShowSerialPage();
+  // The progress page as the upgrade sequencer has it.
+  void ShowProgressPage();
   // The version labels, the engineering page's rate lists and the line log.
   void ShowDeviceLink();
   // The device and description of the port in cbxComPort, and why it can't be

@@ -25,7 +25,7 @@ void TForm1::ReadLanguageSetting() {}
 void TForm1::CreateCommObject() { Core->CreateSerialPort(); }
 
 // The upgrade sequencer's counters and flags to zero.
-void TForm1::ResetUpgradeCounters() {}
+void TForm1::ResetUpgradeCounters() { Core->Upgrade.ResetUpgradeCounters(); }
 
 // KQ-30.bin from the current directory into the flash image: its version and
 // date on the engineering page, its block count as the progress bar's maximum.

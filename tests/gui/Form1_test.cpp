@@ -71,6 +71,30 @@ class Form1Test : public QObject {
     emit rates->activated(ratePosition);
   }
 
+  // The windows made anew in a folder holding the sample firmware file, or
+  // none: the wizard reads KQ-30.bin from the folder it was started in.
+  void RestartIn(const QTemporaryDir& folder, bool withFirmware) {
+    if (withFirmware) QVERIFY(QFile::copy(KQ30_SAMPLE_FIRMWARE, folder.filePath("KQ-30.bin")));
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+    windows.reset();
+    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
+    form = windows->Form1.get();
+    QDir::setCurrent(before);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+  }
+  // From the welcome page to the version page, connected to the unit on COM3.
+  void ConnectAndContinue() {
+    Click("SpeedButtonStart");
+    ChoosePort3(4);  // 115200: the upgrade reopens the port at 38400
+    Click("OpenPort");
+    auto* status = Find<QLabel>(form, "LabelConnectionStatus");
+    QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("Connected..."); }, 5000));
+    Click("SB_COMPortDetectContinue");
+    QCOMPARE(Page(), QStringLiteral("TabSheetCheckVersion"));
+  }
+
   QString Page() const { return Find<QStackedWidget>(form, "PageControlConf")->currentWidget()->objectName(); }
   void Click(const char* name) {
     QWidget* w = Find(form, name);
@@ -457,16 +481,54 @@ class Form1Test : public QObject {
     QCOMPARE(connect->text(), QStringLiteral("Connect"));
   }
 
-  void the_firmware_file_in_the_current_folder_is_shown() {
-    // The wizard reads KQ-30.bin from the folder it was started in.
+  void yes_upgrades_the_unit_and_finish_returns_to_welcome() {
     QTemporaryDir folder;
-    QVERIFY(QFile::copy(KQ30_SAMPLE_FIRMWARE, folder.filePath("KQ-30.bin")));
-    const QString before = QDir::currentPath();
-    QDir::setCurrent(folder.path());
-    windows.reset();
-    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
-    form = windows->Form1.get();
-    QDir::setCurrent(before);
+    RestartIn(folder, true);
+    auto unit = StartUnit(115200);
+    ConnectAndContinue();
+    auto* bar = Find<QProgressBar>(form, "ProgressBar1");
+    auto* value = Find<QLabel>(form, "LabelProgressValue");
+    auto* status = Find<QLabel>(form, "LabelProgressStatusText");
+    auto* finish = Find<QToolButton>(form, "SpeedButtonFrmUpgFinish");
+    Click("SpeedButtonFrmVerWantToContinueYes");
+    QCOMPARE(Page(), QStringLiteral("TabSheetFirmwareProgress"));
+    QVERIFY(!finish->isEnabled());
+    QVERIFY(QTest::qWaitFor([&] { return bar->value() > 10; }, 20000));
+    QVERIFY(value->text().endsWith(QStringLiteral("/%1").arg(form->Core->Firmware.TotalBlocks())));
+    QVERIFY(status->text().startsWith(QStringLiteral("Programming")));
+    QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("Success!!"); }, 60000));
+    QVERIFY(finish->isEnabled());
+    QCOMPARE(Find<QLabel>(form, "StaticText1")->text(),
+             QStringLiteral("        Upgrade finished        Please restart your device!"));
+    QVERIFY(boxes.Shown.empty());
+    const FirmwareFile& file = form->Core->Firmware;
+    const auto flash = unit->Flash();
+    QVERIFY(std::equal(file.FirmwareImage.begin(), file.FirmwareImage.begin() + file.ProgramLength(), flash.begin()));
+    QVERIFY(QTest::qWaitFor([&] { return !unit->InBootLoader(); }, 2000));
+    Click("SpeedButtonFrmUpgFinish");
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    QVERIFY(!form->Core->Comm.Connected());
+  }
+
+  void an_unfit_firmware_file_is_refused_on_the_version_page() {
+    QTemporaryDir folder;
+    RestartIn(folder, false);  // no KQ-30.bin
+    auto unit = StartUnit(115200);
+    ConnectAndContinue();
+    boxes.Answers = {MsgResult::OK};
+    Click("SpeedButtonFrmVerWantToContinueYes");
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Caption, std::string("Warning"));
+    QCOMPARE(boxes.Shown[0].Text, form->Core->Firmware.Reason);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCheckVersion"));
+    QTest::qWait(200);
+    for (const auto& line : unit->ReceivedLines()) QVERIFY(line.Line.find("00008") == std::string::npos);
+    QVERIFY(unit->BootRequests().empty());
+  }
+
+  void the_firmware_file_in_the_current_folder_is_shown() {
+    QTemporaryDir folder;
+    RestartIn(folder, true);
     const FirmwareFile& file = form->Core->Firmware;
     QVERIFY(file.FitToFlash());
     QCOMPARE(Find<QLineEdit>(form, "LabeledEdit_Firmware_File_Version")->text(), QStringLiteral("1.10"));

@@ -44,9 +44,22 @@ void Connection::ResetConnection() {
 
 void Connection::FillPortList() {
   Page.ComPortEntries = lists_.PortListEntries();
-  Page.ComPortIndex = 0;
-  Page.ComPortText = Page.ComPortEntries.front();
+  if (Page.ConnectTag == 1) {
+    // While a connection is wanted the list keeps the port in use: the
+    // upgrade reopens the port by this text, and a device that arrives
+    // meanwhile must not take its place.
+    SelectPortEntry(Page.ComPortText);
+  } else {
+    Page.ComPortIndex = 0;
+    Page.ComPortText = Page.ComPortEntries.front();
+  }
   Changed();
+}
+
+void Connection::SelectPortEntry(const std::string& text) {
+  Page.ComPortText = text;
+  auto entry = std::find(Page.ComPortEntries.begin(), Page.ComPortEntries.end(), text);
+  Page.ComPortIndex = entry == Page.ComPortEntries.end() ? -1 : static_cast<int>(entry - Page.ComPortEntries.begin());
 }
 
 void Connection::SelectBaudChoice(int position) {
@@ -224,9 +237,7 @@ void Connection::AutoDetectStep() {
 void Connection::OpenPortNumber(int n) {
   port_.Close();
   if (port_.Connected()) return;
-  Page.ComPortText = std::to_string(n);
-  auto entry = std::find(Page.ComPortEntries.begin(), Page.ComPortEntries.end(), Page.ComPortText);
-  Page.ComPortIndex = entry == Page.ComPortEntries.end() ? -1 : static_cast<int>(entry - Page.ComPortEntries.begin());
+  SelectPortEntry(std::to_string(n));
   port_.SetDeviceName(ComDevicePrefix + Page.ComPortText);
   port_.Open();
   if (port_.Connected()) {
@@ -314,10 +325,9 @@ void Connection::RadioButtonConnectionModeAutoClick(bool autoSelected) {
 }
 
 void Connection::cbxComPortChange(const std::string& text) {
-  Page.ComPortText = text;
-  auto entry = std::find(Page.ComPortEntries.begin(), Page.ComPortEntries.end(), text);
-  Page.ComPortIndex = entry == Page.ComPortEntries.end() ? -1 : static_cast<int>(entry - Page.ComPortEntries.begin());
+  SelectPortEntry(text);
   if (!port_.Connected()) port_.SetDeviceName(ComDevicePrefix + text);
+  Changed();  // the device shown beside the list follows the choice
 }
 
 void Connection::cbxBaudRateChange(int position) {
@@ -357,6 +367,9 @@ void Connection::EndWantedConnection() {
 
 void Connection::DeviceChanged() {
   // The lists were refreshed (and the port list filled) before this runs.
-  if (lists_.CheckOpenPortRemoved(UnitConnected, port_.DeviceName())) OpenPortClick();
+  if (lists_.CheckOpenPortRemoved(UnitConnected, port_.DeviceName())) {
+    OpenPortClick();
+    FillPortList();  // the port in use has gone: entry 0, as any refresh selects
+  }
   Changed();
 }

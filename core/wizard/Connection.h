@@ -75,6 +75,8 @@ class Connection {
   void OpenPortNumber(int n);
   bool ConfirmManualPort();
   void SelectBaudChoice(int position);
+  // cbxComPort shows text, selecting its entry if it has one.
+  void SelectPortEntry(const std::string& text);
   void Fail(const std::string& text, const std::string& caption, MsgIcon icon);
   void Changed();
 

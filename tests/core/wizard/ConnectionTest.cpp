@@ -252,6 +252,28 @@ TEST(Connection, ContinueNeedsTheUnitAndRemovalEndsTheConnection) {
   EXPECT_FALSE(r.c.Page.ContinueEnabled);
 }
 
+TEST(Connection, ARefreshKeepsThePortInUseAndAChoiceIsReported) {
+  Rig r{3, 5};
+  int changes = 0;
+  r.c.OnChanged = [&] { ++changes; };
+  r.c.cbxComPortChange("5");
+  EXPECT_EQ(changes, 1);  // the window shows the device of COM5 now
+  EXPECT_EQ(r.c.Page.ComPortIndex, 1);
+  r.c.OpenPortClick(true);
+  r.c.EvaluateReplyLine("[END OF STATIC DATA]\r\n");
+  EXPECT_TRUE(r.c.SB_COMPortDetectContinueClick());
+  // A device arriving while connected (and after Continue) leaves the port in use.
+  r.platform.SetPorts({1, 3, 5});
+  r.lists.RefreshPortLists();
+  r.c.DeviceChanged();
+  EXPECT_EQ(r.c.Page.ComPortText, "5");
+  EXPECT_EQ(r.c.Page.ComPortIndex, 2);
+  // Without a connection a refresh selects entry 0.
+  r.c.EndWantedConnection();
+  r.lists.RefreshPortLists();
+  EXPECT_EQ(r.c.Page.ComPortText, "1");
+}
+
 TEST(Connection, ContinueAfterANewConnectAsksToConnectFirst) {
   Rig r{3};
   r.c.OpenPortClick(true);

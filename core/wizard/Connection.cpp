@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/BaudRates.h"
+#include "common/Exception.h"
 
 namespace {
 const char* const EndOfStaticData = "[END OF STATIC DATA]";
@@ -212,7 +213,12 @@ void Connection::AutoDetectStep() {
   }
   switch (ConnectTicks % 3) {
     case 0:  // a new port or rate
-      SelectBaudChoice(DetectBaudCursor);
+      try {
+        SelectBaudChoice(DetectBaudCursor);
+      } catch (const Exception&) {
+        // A port whose device went away takes no settings: like a silent
+        // port it has no unit, and the next port or rate is tried.
+      }
       Page.AutoBaudText = BaudRateNames[BaudChoices[DetectBaudCursor]];
       if (DetectBaudCursor == 4) {
         if (DetectPortCursor >= lists_.OpenableCount()) DetectPortCursor = 0;

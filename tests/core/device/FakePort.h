@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Exception.h"
 #include "device/UnitPort.h"
 
 class FakePort : public UnitPort {
@@ -16,6 +17,7 @@ class FakePort : public UnitPort {
   std::string Incoming;  // bytes the unit has sent, waiting to be read
   std::string Written;   // bytes written to the unit
   bool WriteFails = false;
+  bool Dead = false;  // the device went: line settings fail as on a pulled adapter
 
   void Open() override {
     if (open_) return;
@@ -30,7 +32,10 @@ class FakePort : public UnitPort {
     if (!open_) name_ = name;
   }
   std::string DeviceName() const override { return name_; }
-  void SetBaudRate(int code) override { Rate = code; }
+  void SetBaudRate(int code) override {
+    Rate = code;
+    if (open_ && Dead) throw Exception("Error updating DataControlBlock (Error: 5)");
+  }
   int BaudRate() const override { return Rate; }
   int32_t Read(void* buffer, int32_t count) override {
     if (!open_) return -1;

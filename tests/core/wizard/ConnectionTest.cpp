@@ -85,6 +85,18 @@ TEST(Connection, AutoTriesEveryPortAndRateThenFailsAtStep48) {
   EXPECT_EQ(r.c.DetectTickLimit, 47);
 }
 
+TEST(Connection, AutoTreatsAPortThatDiedAsSilentAndGoesOn) {
+  Rig r{3, 5};
+  r.timer1.OnTimer = [&] { r.c.Timer1Timer(); };
+  r.c.RadioButtonConnectionModeAutoClick(true);
+  r.c.OpenPortClick(true);
+  r.port.Dead = true;  // COM3 went while it was open
+  for (int i = 0; i < 16; ++i) EXPECT_NO_THROW(r.Tick());
+  r.port.Dead = false;
+  EXPECT_EQ(r.queryPorts.back(), "\\\\.\\COM5@12");
+  EXPECT_TRUE(r.boxes.Calls.empty());
+}
+
 TEST(Connection, AutoWithOnePortReopensItAtStep15AndFailsAt21) {
   Rig r{4};
   r.timer1.OnTimer = [&] { r.c.Timer1Timer(); };

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,19 +19,15 @@
 #include "sim/LineSpeed.h"
 
 namespace {
-void WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n > 0) {
-      done += n;
-    } else if (n < 0 && errno == EAGAIN) {
-      pollfd p{fd, POLLOUT, 0};
-      poll(&p, 1, 100);
-    } else if (n < 0 && errno != EINTR) {
-      return;
-    }
-  }
+// Boot-loader commands (payload byte 0).
+namespace command {
+enum : std::uint8_t { Run = 0x00, Read = 0x01, Write = 0x02, EraseAll = 0x03, Length = 0x08, BlankRow = 0x22 };
+}
+
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
 }
 }  // namespace
 
@@ -45,15 +42,31 @@ bool SentenceChecksumOk(const std::string& line) {
   return line.compare(star + 1, 2, hex) == 0;
 }
 
-SimulatedUnit::SimulatedUnit(SimOptions options) : options_(std::move(options)) {}
+SimulatedUnit::SimulatedUnit(SimOptions options)
+    : options_(std::move(options)),
+      flash_(FlashSize, 0xFF),
+      bootLoader_(options_.StartInBootLoader),
+      version_(options_.VersionText) {}
 
 SimulatedUnit::~SimulatedUnit() { Stop(); }
 
 void SimulatedUnit::Start() {
+  folder_ = options_.PortFolder.empty() ? PortFolderPath() : options_.PortFolder;
+  if (!EnsurePortFolder(folder_)) throw std::runtime_error("cannot create the port folder " + folder_);
+  portNumber_ = options_.PortNumber;
+  if (portNumber_ == 0) {
+    for (int n = 1; n < 65536 && portNumber_ == 0; ++n) {
+      struct stat st {};
+      if (lstat((folder_ + "/com" + std::to_string(n)).c_str(), &st) != 0) portNumber_ = n;
+    }
+  }
+  Plug();
+}
+
+void SimulatedUnit::Plug() {
   char name[256];
   if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
     throw std::runtime_error(std::string("cannot open a pseudo-terminal: ") + std::strerror(errno));
-  devicePath_ = name;
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   fcntl(master_, F_SETFD, FD_CLOEXEC);
   fcntl(slave_, F_SETFD, FD_CLOEXEC);
@@ -63,20 +76,24 @@ void SimulatedUnit::Start() {
   cfmakeraw(&raw);
   tcsetattr(slave_, TCSANOW, &raw);
 
-  std::string folder = options_.PortFolder.empty() ? PortFolderPath() : options_.PortFolder;
-  if (!EnsurePortFolder(folder)) throw std::runtime_error("cannot create the port folder " + folder);
-  portNumber_ = options_.PortNumber;
-  if (portNumber_ == 0) {
-    for (int n = 1; n < 65536 && portNumber_ == 0; ++n) {
-      struct stat st {};
-      if (lstat((folder + "/com" + std::to_string(n)).c_str(), &st) != 0) portNumber_ = n;
-    }
+  std::string link = folder_ + "/com" + std::to_string(portNumber_);
+  unlink(link.c_str());  // a link left by a unit that was killed
+  if (symlink(name, link.c_str()) != 0) {
+    int error = errno;
+    Stop();
+    throw std::runtime_error("cannot link " + link + ": " + std::strerror(error));
   }
-  linkPath_ = folder + "/com" + std::to_string(portNumber_);
-  unlink(linkPath_.c_str());  // a link left by a unit that was killed
-  if (symlink(devicePath_.c_str(), linkPath_.c_str()) != 0)
-    throw std::runtime_error("cannot link " + linkPath_ + ": " + std::strerror(errno));
-
+  {
+    std::lock_guard lock(mutex_);
+    devicePath_ = name;
+    linkPath_ = link;
+  }
+  // A fresh line: nothing in flight.
+  line_.clear();
+  receiver_.Abandon();
+  rx_.clear();
+  tx_.clear();
+  rxFree_ = txFree_ = {};
   stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   thread_ = std::thread([this] { Run(); });
 }
@@ -87,18 +104,44 @@ void SimulatedUnit::Stop() {
     (void)!write(stopFd_, &one, sizeof one);
     thread_.join();
   }
-  if (!linkPath_.empty()) unlink(linkPath_.c_str());
-  linkPath_.clear();
+  {
+    std::lock_guard lock(mutex_);
+    if (!linkPath_.empty()) unlink(linkPath_.c_str());
+    linkPath_.clear();
+  }
   for (int* fd : {&master_, &slave_, &stopFd_}) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
   }
 }
 
-void SimulatedUnit::Unplug() {
-  if (!linkPath_.empty()) unlink(linkPath_.c_str());
-  linkPath_.clear();
+void SimulatedUnit::Unplug() { Stop(); }
+
+void SimulatedUnit::Replug() {
   Stop();
+  Plug();
+}
+
+void SimulatedUnit::HangUp() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!linkPath_.empty()) unlink(linkPath_.c_str());
+    linkPath_.clear();
+  }
+  for (int* fd : {&master_, &slave_}) {
+    close(*fd);
+    *fd = -1;
+  }
+}
+
+std::string SimulatedUnit::LinkPath() const {
+  std::lock_guard lock(mutex_);
+  return linkPath_;
+}
+
+std::string SimulatedUnit::DevicePath() const {
+  std::lock_guard lock(mutex_);
+  return devicePath_;
 }
 
 std::vector<SimulatedUnit::Received> SimulatedUnit::ReceivedLines() const {
@@ -106,34 +149,128 @@ std::vector<SimulatedUnit::Received> SimulatedUnit::ReceivedLines() const {
   return received_;
 }
 
+std::vector<std::uint8_t> SimulatedUnit::Flash() const {
+  std::lock_guard lock(mutex_);
+  return flash_;
+}
+
+bool SimulatedUnit::InBootLoader() const {
+  std::lock_guard lock(mutex_);
+  return bootLoader_;
+}
+
+std::vector<std::vector<std::uint8_t>> SimulatedUnit::BootRequests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+std::optional<std::uint32_t> SimulatedUnit::LengthReceived() const {
+  std::lock_guard lock(mutex_);
+  return length_;
+}
+
+std::string SimulatedUnit::SoftwareVersion() const {
+  std::lock_guard lock(mutex_);
+  return version_;
+}
+
 void SimulatedUnit::Log(const std::string& text) {
   if (OnLog) OnLog(text);
 }
 
+SimulatedUnit::Clock::duration SimulatedUnit::ByteTime(unsigned speed) const {
+  if (!options_.Pace || speed == 0) return {};
+  return std::chrono::nanoseconds(10'000'000'000LL / speed);
+}
+
+// Bytes wait in rx_ until they have crossed the line and in tx_ until their
+// turn to cross it. Each byte's time follows from the one before, not from
+// when the thread happened to wake, so late wake-ups never add up.
 void SimulatedUnit::Run() {
-  std::string line;
   for (;;) {
-    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {master_, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) continue;
-    if (fds[0].revents) return;
-    char buffer[512];
-    ssize_t n = read(master_, buffer, sizeof buffer);
-    if (n <= 0) continue;
-    for (ssize_t i = 0; i < n; ++i) {
-      char c = buffer[i];
-      if (c == '\n') {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        HandleLine(line);
-        line.clear();
-      } else if (line.size() < 1024) {
-        line += c;
-      }
+    Clock::time_point now = Clock::now();
+    while (!rx_.empty() && rx_.front().Due <= now) {
+      Timed byte = rx_.front();
+      rx_.pop_front();
+      HandleByte(byte);
+      if (master_ < 0) return;  // the cable was pulled
     }
+    bool blocked = false;
+    WriteDue(now, blocked);
+
+    std::optional<Clock::time_point> next;
+    if (!rx_.empty()) next = rx_.front().Due;
+    if (!tx_.empty() && !blocked && (!next || tx_.front().Due < *next)) next = tx_.front().Due;
+    timespec wait{}, *timeout = nullptr;
+    if (next) {
+      auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(*next - Clock::now()).count();
+      left = std::max<long long>(left, 0);
+      wait.tv_sec = left / 1'000'000'000;
+      wait.tv_nsec = left % 1'000'000'000;
+      timeout = &wait;
+    }
+    pollfd fds[2] = {{stopFd_, POLLIN, 0}, {master_, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0}};
+    if (ppoll(fds, 2, timeout, nullptr) < 0) continue;
+    if (fds[0].revents) return;
+    if (fds[1].revents & POLLIN) Receive();
   }
 }
 
-void SimulatedUnit::HandleLine(const std::string& line) {
+void SimulatedUnit::Receive() {
+  std::uint8_t buffer[4096];
+  ssize_t n = read(master_, buffer, sizeof buffer);
+  if (n <= 0) return;
   unsigned speed = ReadLineSpeed(slave_);
+  Clock::duration byteTime = ByteTime(speed);
+  Clock::time_point now = Clock::now();
+  for (ssize_t i = 0; i < n; ++i) {
+    rxFree_ = std::max(now, rxFree_) + byteTime;
+    rx_.push_back({buffer[i], rxFree_, speed});
+  }
+}
+
+void SimulatedUnit::WriteDue(Clock::time_point now, bool& blocked) {
+  std::uint8_t buffer[4096];
+  size_t n = 0;
+  while (n < tx_.size() && n < sizeof buffer && tx_[n].Due <= now) buffer[n] = tx_[n].Byte, ++n;
+  if (n == 0) return;
+  ssize_t written = write(master_, buffer, n);
+  if (written > 0)
+    tx_.erase(tx_.begin(), tx_.begin() + written);
+  else if (written < 0 && errno == EAGAIN)
+    blocked = true;  // the PC is not reading: wait until it does
+  else if (written < 0 && errno != EINTR)
+    tx_.clear();
+}
+
+void SimulatedUnit::Send(const unit::Bytes& bytes, Clock::time_point from) {
+  Clock::duration byteTime = ByteTime(ReadLineSpeed(slave_));
+  for (std::uint8_t b : bytes) {
+    txFree_ = std::max(from, txFree_) + byteTime;
+    tx_.push_back({b, txFree_, 0});
+  }
+}
+
+void SimulatedUnit::HandleByte(const Timed& byte) {
+  if (bootLoader_) {
+    // At another speed the boot loader hears only noise.
+    if (byte.Speed != BootLoaderBaud)
+      receiver_.Abandon();
+    else if (receiver_.Feed(byte.Byte))
+      HandleRequest(receiver_.Payload(), byte.Due);
+    return;
+  }
+  if (byte.Byte == '\n') {
+    std::string line = std::move(line_);
+    line_.clear();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    HandleLine(line, byte.Speed, byte.Due);
+  } else if (line_.size() < 1024) {
+    line_ += static_cast<char>(byte.Byte);
+  }
+}
+
+void SimulatedUnit::HandleLine(const std::string& line, unsigned speed, Clock::time_point at) {
   {
     std::lock_guard lock(mutex_);
     received_.push_back({line, speed});
@@ -142,25 +279,126 @@ void SimulatedUnit::HandleLine(const std::string& line) {
   // At another speed the unit hears only noise.
   if (speed != options_.Baud || !SentenceChecksumOk(line)) return;
   if (line.rfind("$PTST,,,,,00016*", 0) == 0) {
-    if (options_.Silent || requests_++ < options_.AnswerAfter) return;
-    Answer();
+    if (options_.Silent || staticRequests_++ < options_.AnswerAfter) return;
+    Answer(at);
+  } else if (line.rfind("$PTST,,,,,00008*", 0) == 0) {
+    {
+      std::lock_guard lock(mutex_);
+      bootLoader_ = true;
+    }
+    receiver_.Abandon();
+    Log("restarted into the boot loader (38400 baud)");
+  } else if (line.rfind("$PTPS,002,", 0) == 0) {
+    std::string version = line.substr(10, line.size() - 3 - 10);
+    {
+      std::lock_guard lock(mutex_);
+      version_ = version;
+    }
+    Log("software version is now " + version);
   }
 }
 
-void SimulatedUnit::Answer() {
+void SimulatedUnit::Answer(Clock::time_point at) {
   std::string text;
   text += "Model ID = (" + options_.ModelId + ")\r\n";
   text += "Model Version = (A1)\r\n";
   text += "Model Serial Code = (SIM0000001)\r\n";
   text += "Product Code = (" + std::to_string(options_.ProductCode) + ")\r\n";
   text += "Database Version = (3)\r\n";
-  text += "Software Version Code = (" + options_.VersionText + ")\r\n";
+  text += "Software Version Code = (" + SoftwareVersion() + ")\r\n";
   text += "Certification = (1)\r\n";
   text += "Load Equivalency = (1)\r\n";
   text += "[FwVersion]=" + options_.FwVersion + "\r\n";
   text += "RS232=(" + std::to_string(options_.Rs232Baud) + ") NMEA=(" + std::to_string(options_.NmeaBaud) + ")\r\n";
   if (!options_.OmitEndMarker) text += "[END OF STATIC DATA]\r\n";
-  WriteAll(master_, text);
+  Send(unit::Bytes(text.begin(), text.end()), at);
   ++answers_;
   Log("answered with the static data");
+}
+
+void SimulatedUnit::HandleRequest(const unit::Bytes& request, Clock::time_point at) {
+  size_t index;
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(request);
+    index = requests_.size();
+  }
+  auto at_ = [index](int n) { return n > 0 && index == static_cast<size_t>(n); };
+  std::string number = "boot-loader request " + std::to_string(index) + ": ";
+  if (options_.SilentFromRequest > 0 && index >= static_cast<size_t>(options_.SilentFromRequest)) {
+    Log(number + "ignored, the unit has hung");
+    return;
+  }
+  if (at_(options_.UnplugAtRequest)) {
+    Log(number + "the cable is pulled");
+    HangUp();
+    return;
+  }
+  std::string note;
+  std::optional<unit::Bytes> reply = CarryOut(request, note);
+  Log(number + note);
+  if (!reply) return;
+  if (at_(options_.NoAckRequest)) {
+    Log(number + "the reply is lost");
+    return;
+  }
+  if (at_(options_.CorruptReadRequest) && request[0] == command::Read && reply->size() > 15) {
+    (*reply)[15] ^= 0xFF;
+    Log(number + "the reply carries a wrong byte");
+  }
+  bool badChecksum = at_(options_.BadChecksumRequest);
+  if (badChecksum) Log(number + "the reply carries a wrong checksum");
+  Send(unit::FramePacket(*reply, badChecksum ? 1 : 0), at);
+}
+
+// Carries out one request and says what it did in note; the reply's payload,
+// or nothing when the boot loader stays silent.
+std::optional<unit::Bytes> SimulatedUnit::CarryOut(const unit::Bytes& p, std::string& note) {
+  std::uint8_t command = p[0];
+  // Read, write and blank-block share a header: command, 0, word count,
+  // address bits 0-23, 0x9D.
+  bool flashHeader = p.size() >= 8 && p[1] == 0 && p[7] == (FlashAddress >> 24);
+  size_t words = p.size() >= 4 ? p[2] | p[3] << 8 : 0;
+  size_t offset = p.size() >= 7 ? p[4] | p[5] << 8 | p[6] << 16 : 0;
+  std::string address = Hex(static_cast<std::uint32_t>(FlashAddress + offset));
+  unit::Bytes header(p.begin(), p.begin() + std::min<size_t>(p.size(), 8));
+  note = "not understood, no answer";
+
+  std::lock_guard lock(mutex_);
+  switch (command) {
+    case command::Read:
+      if (!flashHeader || p.size() != 8 || offset + 4 * words > FlashSize) return std::nullopt;
+      note = "read " + std::to_string(4 * words) + " bytes at " + address;
+      header.insert(header.end(), flash_.begin() + offset, flash_.begin() + offset + 4 * words);
+      return header;
+    case command::Write:
+      if (!flashHeader || offset + (p.size() - 8) > FlashSize) return std::nullopt;
+      note = "write " + std::to_string(p.size() - 8) + " bytes at " + address;
+      std::copy(p.begin() + 8, p.end(), flash_.begin() + offset);
+      return header;
+    case command::BlankRow: {
+      if (!flashHeader || p.size() != 8 || offset >= FlashSize) return std::nullopt;
+      size_t row = offset / RowSize * RowSize;
+      note = "erase the row at " + Hex(static_cast<std::uint32_t>(FlashAddress + row));
+      std::fill_n(flash_.begin() + row, RowSize, 0xFF);
+      return header;
+    }
+    case command::EraseAll:
+      if (p != unit::Bytes{command::EraseAll, 0x00, 0x01, 0x00}) return std::nullopt;
+      note = "erase all flash";
+      std::fill(flash_.begin(), flash_.end(), 0xFF);
+      return header;
+    case command::Length:
+      if (p.size() != 8 || p[1] != 0 || p[2] != 1 || p[3] != 1 || p[7] != 0) return std::nullopt;
+      length_ = static_cast<std::uint32_t>(offset);
+      note = "program length " + std::to_string(offset);
+      return header;
+    case command::Run:
+      if (p != unit::Bytes(6, 0x00)) return std::nullopt;
+      bootLoader_ = false;
+      line_.clear();
+      note = "run the application (" + std::to_string(options_.Baud) + " baud)";
+      return std::nullopt;  // it has jumped to the application: no reply
+  }
+  return std::nullopt;
 }

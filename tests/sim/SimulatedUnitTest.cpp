@@ -1,63 +1,10 @@
 #include "sim/SimulatedUnit.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
-#include <gtest/gtest.h>
-#include <thread>
+
+#include "PcSide.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-// The PC's end of the line, opened through the unit's link.
-class PcSide {
- public:
-  PcSide(const std::string& link, speed_t speed) {
-    fd_ = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    termios t{};
-    tcgetattr(fd_, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-    tcsetattr(fd_, TCSANOW, &t);
-  }
-  ~PcSide() { close(fd_); }
-  bool ok() const { return fd_ >= 0; }
-  void Send(const std::string& s) { ASSERT_EQ(write(fd_, s.data(), s.size()), (ssize_t)s.size()); }
-  // Everything that arrives within the time given.
-  std::string Receive(int ms = 300) {
-    std::string got;
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < end) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 20) > 0) {
-        if (p.revents & (POLLHUP | POLLERR)) {
-          hungUp = true;
-          break;
-        }
-        char b[512];
-        ssize_t n = read(fd_, b, sizeof b);
-        if (n > 0) got.append(b, n);
-      }
-    }
-    return got;
-  }
-  bool hungUp = false;
-
- private:
-  int fd_;
-};
-
-SimOptions InFolder(const std::string& name) {
-  SimOptions o;
-  o.PortFolder = (fs::temp_directory_path() / ("kq30-sim-test-" + std::to_string(getpid()) + name)).string();
-  return o;
-}
-}  // namespace
 
 TEST(SimulatedUnit, AnswersTheStaticDataRequestOnlyAtItsOwnSpeed) {
   SimOptions o = InFolder("speed");

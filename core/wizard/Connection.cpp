@@ -373,9 +373,17 @@ void Connection::EndWantedConnection() {
 
 void Connection::DeviceChanged() {
   // The lists were refreshed (and the port list filled) before this runs.
-  if (lists_.CheckOpenPortRemoved(UnitConnected, port_.DeviceName())) {
-    OpenPortClick();
-    FillPortList();  // the port in use has gone: entry 0, as any refresh selects
-  }
+  if (lists_.CheckOpenPortRemoved(UnitConnected, port_.DeviceName())) EndLostConnection();
   Changed();
+}
+
+void Connection::PortHungUp() {
+  if (!UnitConnected) return;
+  EndLostConnection();
+  Changed();
+}
+
+void Connection::EndLostConnection() {
+  OpenPortClick();
+  FillPortList();  // the port in use has gone: entry 0, as any refresh selects
 }

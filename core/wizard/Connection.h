@@ -63,6 +63,9 @@ class Connection {
   // After an arrival or removal of a serial device: the refreshed list, and
   // the end of the connection when the device of the port in use has gone.
   void DeviceChanged();
+  // The device behind the open port hung up (a killed peer, an adapter
+  // gone behind a link that stays): the connection ends as on a removal.
+  void PortHungUp();
 
   // cbxComPort from the port lists: entry 0 selected, or the single "N/A".
   void FillPortList();
@@ -77,6 +80,7 @@ class Connection {
   void SelectBaudChoice(int position);
   // cbxComPort shows text, selecting its entry if it has one.
   void SelectPortEntry(const std::string& text);
+  void EndLostConnection();
   void Fail(const std::string& text, const std::string& caption, MsgIcon icon);
   void Changed();
 

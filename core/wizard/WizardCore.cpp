@@ -46,6 +46,11 @@ void WizardCore::CreateSerialPort() {
   Comm.SetDataBits(da8);
   Comm.SetStopBits(sb10);
   Comm.OnRxChar = [this](TThreadComm*, uint32_t count) { Link.DeviceDataReceived(count); };
+  // A line error (framing, parity, overrun) is only noise; an I/O error
+  // means the device is gone.
+  Comm.OnError = [this](TThreadComm*, int32_t errors) {
+    if (static_cast<uint32_t>(errors) & CommErr::IoError) Conn.PortHungUp();
+  };
   Lists.RefreshPortLists();
   Conn.Page.BaudRateIndex = DefaultBaudChoice;
 }

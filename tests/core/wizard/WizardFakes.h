@@ -4,6 +4,7 @@
 // stepped tick by tick.
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,7 +19,11 @@ class FakePortPlatform : public PortPlatform {
   std::set<int> Busy;
   std::optional<std::vector<PortInfo>> ListPortDevices() override { return Present; }
   PortProbe ProbePort(const PortInfo& p) override { return {!Busy.count(p.Number), Busy.count(p.Number) ? "busy" : ""}; }
-  std::optional<std::string> DevicePath(int) override { return std::nullopt; }
+  std::map<int, std::string> Devices;  // device paths of real ports, by number
+  std::optional<std::string> DevicePath(int n) override {
+    if (auto d = Devices.find(n); d != Devices.end()) return d->second;
+    return std::nullopt;
+  }
   void Watch(std::function<void()>) override {}
   void SetPorts(std::initializer_list<int> numbers) {
     Present.clear();

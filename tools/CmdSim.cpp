@@ -3,45 +3,16 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <stdexcept>
 
 #include "Command.h"
-#include "Options.h"
 #include "sim/SimulatedUnit.h"
 
 namespace {
-extern Command sim;
 volatile std::sig_atomic_t stopRequested = 0;
 
-int RunSim(const std::vector<std::string>& args) {
-  Options options;
-  std::string problem =
-      options.Parse(args, {"baud", "version-text", "fw-version", "port", "answer-after", "rs232-baud", "nmea-baud"},
-                    {"silent", "no-end-marker"});
-  if (!problem.empty()) return UsageError(sim, problem);
-  if (!options.Positional().empty()) return UsageError(sim, "no positional arguments expected");
-  SimOptions o;
-  for (auto [name, field] : {std::pair{"baud", &o.Baud}, {"rs232-baud", &o.Rs232Baud}, {"nmea-baud", &o.NmeaBaud}}) {
-    if (!options.Has(name)) continue;
-    auto value = options.Number(name, 4000000);
-    if (!value || *value == 0) return UsageError(sim, std::string("--") + name + " needs a line speed in baud");
-    *field = static_cast<unsigned>(*value);
-  }
-  if (options.Has("port")) {
-    auto port = options.Number("port", 65535);
-    if (!port || *port == 0) return UsageError(sim, "--port needs a COM number from 1 to 65535");
-    o.PortNumber = static_cast<int>(*port);
-  }
-  if (options.Has("answer-after")) {
-    auto n = options.Number("answer-after", 1000000);
-    if (!n) return UsageError(sim, "--answer-after needs a count of requests");
-    o.AnswerAfter = static_cast<int>(*n);
-  }
-  o.VersionText = options.Get("version-text", o.VersionText);
-  o.FwVersion = options.Get("fw-version", o.FwVersion);
-  o.Silent = options.Has("silent");
-  o.OmitEndMarker = options.Has("no-end-marker");
-
+int RunSim(const SimOptions& o) {
   SimulatedUnit unit(o);
   unit.OnLog = [](const std::string& text) {
     std::time_t now = std::time(nullptr);
@@ -63,8 +34,37 @@ int RunSim(const std::vector<std::string>& args) {
   return 0;
 }
 
-Command sim("sim",
-            "sim [--baud B] [--version-text T] [--fw-version T] [--port N] [--silent] [--answer-after N] "
-            "[--no-end-marker] [--rs232-baud B] [--nmea-baud B]",
-            "run a simulated KQ-30 on a pseudo-terminal linked as a COM port, until stopped", RunSim);
+// The options, bound to the unit's settings.
+Command::Run AddSim(CLI::App& app) {
+  auto o = std::make_shared<SimOptions>();
+  const CLI::Validator rate = WholeNumber(1, 4000000);
+  app.add_option("--baud", o->Baud, "the unit's line speed")
+      ->type_name("B")
+      ->capture_default_str()
+      ->transform(rate);
+  app.add_option("--version-text", o->VersionText, "its software version")
+      ->type_name("T")
+      ->capture_default_str();
+  app.add_option("--fw-version", o->FwVersion, "its firmware version")->type_name("T")->capture_default_str();
+  app.add_option("--port", o->PortNumber, "the COM number of its link; the lowest free one if not given")
+      ->type_name("N")
+      ->transform(WholeNumber(1, 65535));
+  app.add_flag("--silent", o->Silent, "never answer");
+  app.add_option("--answer-after", o->AnswerAfter, "ignore this many requests first")
+      ->type_name("N")
+      ->capture_default_str()
+      ->transform(WholeNumber(0, 1000000));
+  app.add_flag("--no-end-marker", o->OmitEndMarker, "leave out [END OF STATIC DATA]");
+  app.add_option("--rs232-baud", o->Rs232Baud, "the RS-232 rate it reports")
+      ->type_name("B")
+      ->capture_default_str()
+      ->transform(rate);
+  app.add_option("--nmea-baud", o->NmeaBaud, "the NMEA rate it reports")
+      ->type_name("B")
+      ->capture_default_str()
+      ->transform(rate);
+  return [o] { return RunSim(*o); };
+}
+
+Command sim("sim", "run a simulated KQ-30 on a pseudo-terminal linked as a COM port, until stopped", AddSim);
 }  // namespace

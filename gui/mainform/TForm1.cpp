@@ -176,7 +176,9 @@ void TForm1::ShowSerialPage() {
   status->setStyleSheet(QStringLiteral("QLabel { color: %1; } QLabel:disabled { color: #606060; }").arg(colour));
   status->setText(QString::fromStdString(page.StatusText));
 
-  for (QWidget* w : std::initializer_list<QWidget*>{ui->GroupBoxConnectionMode, ui->RadioButtonConnectionModeManual,
+  // Only the choices are locked while connecting: the status inside the same
+  // box must keep its colours and pictures.
+  for (QWidget* w : std::initializer_list<QWidget*>{ui->RadioButtonConnectionModeManual,
                                                     ui->RadioButtonConnectionModeAuto, ui->cbxComPort,
                                                     ui->cbxBaudRate})
     w->setEnabled(page.ControlsEnabled);

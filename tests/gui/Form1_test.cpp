@@ -454,7 +454,21 @@ class Form1Test : public QObject {
     QVERIFY(connect->isChecked());
     QCOMPARE(connect->text(), QStringLiteral("Disconnect"));
     QVERIFY(!Find(form, "cbxComPort")->isEnabled());
+    QVERIFY(!Find(form, "RadioButtonConnectionModeAuto")->isEnabled());
+    // The status is not drawn greyed out with the locked choices.
+    QCOMPARE(status->text(), QStringLiteral("Connecting..."));
+    for (const char* name : {"LabelConnectionStatus", "ImageConnectToDevice", "ImageConnectTwoWay"})
+      QVERIFY2(Find(form, name)->isEnabled(), name);
     QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("Connected..."); }, 5000));
+    QVERIFY(status->isEnabled());
+    const QImage drawn = status->grab().toImage();
+    bool blue = false;
+    for (int y = 0; y < drawn.height() && !blue; ++y)
+      for (int x = 0; x < drawn.width() && !blue; ++x) {
+        const QColor c = drawn.pixelColor(x, y);
+        blue = c.blue() > 200 && c.red() < 60 && c.green() < 60;
+      }
+    QVERIFY2(blue, "Connected... is drawn in blue");
     QVERIFY(cont->isEnabled());
     QVERIFY(!form->Timer1->Enabled() && !form->TimerConnection->Enabled());
     QVERIFY(Find<QPlainTextEdit>(form, "MemoRecord")->toPlainText().contains("[END OF STATIC DATA]"));
@@ -469,6 +483,9 @@ class Form1Test : public QObject {
     QVERIFY(!connect->isChecked());
     QCOMPARE(connect->property("tag").toInt(), 1);
     QVERIFY(form->Core->Comm.Connected());
+    // What the unit and the file say is shown as text, never as markup.
+    for (const char* name : {"LabelOriginalVersion", "LabelOriginalVersion2", "LabelNewVersion", "LabelNewVersion2"})
+      QCOMPARE(Find<QLabel>(form, name)->textFormat(), Qt::PlainText);
     for (const char* name : {"LabelOriginalVersion", "LabelOriginalVersion2"})
       QCOMPARE(Find<QLabel>(form, name)->text(), QStringLiteral("1.05"));
     for (const char* name : {"LabelNewVersion", "LabelNewVersion2"})

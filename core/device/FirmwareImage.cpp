@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -118,6 +119,7 @@ void FirmwareLoader::HandleRecord() {
       // The window and the record limit keep every byte inside the image.
       std::copy_n(data, dataCount, file_.FirmwareImage.begin() + (full - FlashBase));
       file_.ImageEnd = std::max(file_.ImageEnd, full + dataCount);
+      bytesCopied_ += dataCount;
     }
   } else if (type == 4) {
     if (dataCount < 2) {
@@ -162,7 +164,9 @@ FirmwareFile FirmwareLoader::Finish() {
     file_.Verdict = fvChecksumMismatch;
     file_.Reason = "The firmware file is damaged or is not a KQ-30 firmware file: its checksum is " +
                    Hex32(file_.FileChecksum) + " but its header expects " + Hex32(file_.ExpectedChecksum) + ".";
-  } else if (file_.ImageEnd == 0) {
+  } else if (bytesCopied_ == 0) {
+    // Also when records of no data raised the image's end: there is
+    // nothing to write but the blank flash.
     file_.Verdict = fvNoProgramData;
     file_.Reason = "The firmware file holds no data for the unit's program flash (addresses " +
                    Hex32(FlashBase) + " to " + Hex32(FlashUpperLast * 65536u + 0xFFFF) + ").";
@@ -189,6 +193,15 @@ FirmwareFile ParseFirmwareImage(std::span<const std::uint8_t> bytes) {
 }
 
 FirmwareFile LoadFirmwareImage(const std::string& path) {
+  // A pipe or a device would block the read or never end; a folder has no bytes.
+  std::error_code error;
+  const auto type = std::filesystem::status(path, error).type();
+  if (!error && type != std::filesystem::file_type::regular) {
+    FirmwareFile refused;
+    refused.Verdict = fvFileUnreadable;
+    refused.Reason = "The firmware file \"" + path + "\" is not a regular file (it is a folder, a device or a pipe).";
+    return refused;
+  }
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };

@@ -106,6 +106,7 @@ class FirmwareLoader {
   std::uint64_t offset_ = 0;       // file offset of the next byte
   std::uint64_t recordStart_ = FirmwareHeaderSize;
   std::uint64_t recordNumber_ = 0;  // records handled so far
+  std::uint64_t bytesCopied_ = 0;  // into the image, by data records in the window
   std::uint32_t upper_ = 0;
   bool upperSet_ = false;
   bool stopped_ = false;

@@ -1,5 +1,7 @@
 #include "device/FirmwareImage.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -259,6 +261,8 @@ INSTANTIATE_TEST_SUITE_P(
                    fvChecksumMismatch, true, 0, "checksum"},
         DamageCase{"NothingInTheProgramFlash",
                    [] { return FirmwareFileBuilder{}.Upper(0x1FC0).Data(0x2FF0, Bytes(16, 0)).Bytes(); },
+                   fvNoProgramData, true, 0, "no data for the unit's program flash"},
+        DamageCase{"OnlyARecordOfNoData", [] { return FirmwareFileBuilder{}.Upper(0x1D00).Data(0x100, {}).Bytes(); },
                    fvNoProgramData, true, 0, "no data for the unit's program flash"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -324,8 +328,10 @@ TEST_F(FirmwareFileOnDisk, LoadsByItsBareNameFromTheCurrentDirectory) {
   EXPECT_EQ(loaded.FirmwareImage, ParseFirmwareImage(bytes).FirmwareImage);
 }
 
-TEST_F(FirmwareFileOnDisk, MissingOrUnreadableFileLeavesABlankImage) {
-  for (const auto& path : {dir_ / "KQ-30.bin", dir_}) {
+TEST_F(FirmwareFileOnDisk, MissingUnreadableOrIrregularFileLeavesABlankImage) {
+  // A pipe nobody writes to would block the read for ever.
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  for (const auto& path : {dir_ / "KQ-30.bin", dir_, dir_ / "pipe"}) {
     const FirmwareFile loaded = LoadFirmwareImage(path.string());
     EXPECT_EQ(loaded.Verdict, fvFileUnreadable) << path;
     EXPECT_FALSE(loaded.Completed);

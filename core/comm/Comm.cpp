@@ -102,10 +102,13 @@ bool TThreadComm::SetupTimeouts() {
   timeouts.ReadIntervalTimeout = kMaxDword;
   timeouts.ReadTotalTimeoutMultiplier = 0;
   timeouts.ReadTotalTimeoutConstant = 1000;
-  // The write allowance per byte falls with the rate's ordinal. br110 is
-  // ordinal 0 and gets the allowance of br300, the largest there is.
-  timeouts.WriteTotalTimeoutMultiplier = 19200 / std::max<uint32_t>(baudRate_, 1);
-  timeouts.WriteTotalTimeoutConstant = 0;
+  // A write may take the line time of its bytes (up to 12 bits each, with
+  // parity and two stop bits), rounded up to whole milliseconds, and two
+  // seconds more. A line that the far side holds off by flow control then
+  // gives up within seconds instead of blocking the window for minutes.
+  const uint32_t bitsPerSecond = std::max<uint32_t>(BaudRateValue(baudRate_), 1);
+  timeouts.WriteTotalTimeoutMultiplier = (12000 + bitsPerSecond - 1) / bitsPerSecond;
+  timeouts.WriteTotalTimeoutConstant = 2000;
   return handle_->SetCommTimeouts(timeouts);
 }
 

@@ -50,17 +50,17 @@ TEST_F(CommSettingsTest, NewPortHasItsDefaults) {
   EXPECT_TRUE(driver.calls.empty());
 }
 
-TEST_F(CommSettingsTest, EveryRateReachesTheDriverWithItsWriteAllowance) {
+TEST_F(CommSettingsTest, EveryRateReachesTheDriverWithAWriteAllowanceOfItsLineTime) {
   struct Row {
     TBaudRate rate;
     uint32_t bitsPerSecond;
     uint32_t writeMultiplier;
   };
-  const Row rows[] = {{br110, 110, 19200},      {br300, 300, 19200},      {br600, 600, 9600},
-                      {br1200, 1200, 6400},     {br2400, 2400, 4800},     {br4800, 4800, 3840},
-                      {br9600, 9600, 3200},     {br14400, 14400, 2742},   {br19200, 19200, 2400},
-                      {br38400, 38400, 2133},   {br56000, 56000, 1920},   {br57600, 57600, 1745},
-                      {br115200, 115200, 1600}, {br128000, 128000, 1476}, {br256000, 256000, 1371}};
+  // Milliseconds per byte: the line time of 12 bits, rounded up.
+  const Row rows[] = {{br110, 110, 110},      {br300, 300, 40},       {br600, 600, 20},       {br1200, 1200, 10},
+                      {br2400, 2400, 5},      {br4800, 4800, 3},      {br9600, 9600, 2},      {br14400, 14400, 1},
+                      {br19200, 19200, 1},    {br38400, 38400, 1},    {br56000, 56000, 1},    {br57600, 57600, 1},
+                      {br115200, 115200, 1},  {br128000, 128000, 1},  {br256000, 256000, 1}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.bitsPerSecond);
     comm.Close();
@@ -71,7 +71,7 @@ TEST_F(CommSettingsTest, EveryRateReachesTheDriverWithItsWriteAllowance) {
     EXPECT_EQ(driver.timeouts.ReadIntervalTimeout, 0xFFFFFFFFu);
     EXPECT_EQ(driver.timeouts.ReadTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(driver.timeouts.ReadTotalTimeoutConstant, 1000u);
-    EXPECT_EQ(driver.timeouts.WriteTotalTimeoutConstant, 0u);
+    EXPECT_EQ(driver.timeouts.WriteTotalTimeoutConstant, 2000u);
   }
 }
 

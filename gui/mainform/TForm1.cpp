@@ -73,6 +73,7 @@ void TForm1::SetUpWindow() {
   for (QMenu* menu : {ui->mnuFile, ui->mnuOption, ui->mnuHelp}) menu->menuAction()->setVisible(false);
   ui->MainMenu1->hide();
   setFixedSize(606, 447);
+  move(463, 225);  // the designed place, which generated layout code leaves out
 
   // The tool tip of Start is the only one the window shows.
   ui->SpeedButtonStart->setToolTipDuration(-1);

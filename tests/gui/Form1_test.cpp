@@ -129,6 +129,7 @@ class Form1Test : public QObject {
     QCOMPARE(form->centralWidget()->size(), QSize(606, 447));
     QCOMPARE(form->minimumSize(), QSize(606, 447));
     QCOMPARE(form->maximumSize(), QSize(606, 447));
+    QCOMPARE(form->pos(), QPoint(463, 225));  // where it was designed to open
     const Qt::WindowFlags flags = form->windowFlags();
     QVERIFY(flags & Qt::WindowMinimizeButtonHint);
     QVERIFY(flags & Qt::WindowSystemMenuHint);

@@ -1,24 +1,31 @@
 // kq30 connect: connects to the unit with the wizard's own connection logic
 // and prints the unit's identity.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "CliMessageBoxes.h"
 #include "Command.h"
 #include "EventLoop.h"
-#include "Options.h"
 #include "common/BaudRates.h"
 #include "wizard/WizardCore.h"
 
 namespace {
-extern Command connectCommand;
+struct ConnectArgs {
+  bool automatic = false;
+  int port = 0;        // COM number; 0: not given
+  std::string device;  // "": not given
+  std::string baud = BaudRateNames[BaudChoices[DefaultBaudChoice]];
+  bool force = false;
+};
 
-// Position of a rate in the serial-port page's list, or -1.
-int BaudPosition(const std::string& rate) {
-  for (size_t p = 0; p < BaudChoices.size(); ++p)
-    if (rate == BaudRateNames[BaudChoices[p]]) return static_cast<int>(p);
-  return -1;
+// The rates of the serial-port page's list, in its order.
+std::vector<std::string> BaudRates() {
+  std::vector<std::string> rates;
+  for (int code : BaudChoices) rates.push_back(BaudRateNames[code]);
+  return rates;
 }
 
 void PrintIdentity(const WizardCore& core) {
@@ -38,23 +45,15 @@ void PrintIdentity(const WizardCore& core) {
   std::printf("load_equivalency: %d\n", d.LoadEquivalency);
 }
 
-int RunConnect(const std::vector<std::string>& args) {
-  Options options;
-  std::string problem = options.Parse(args, {"port", "device", "baud"}, {"auto", "force"});
-  if (!problem.empty()) return UsageError(connectCommand, problem);
-  if (!options.Positional().empty()) return UsageError(connectCommand, "no positional arguments expected");
-  bool automatic = options.Has("auto");
-  if (automatic == (options.Has("port") || options.Has("device")) || (options.Has("port") && options.Has("device")))
-    return UsageError(connectCommand, "give --auto, or one of --port and --device");
-  if (automatic && options.Has("baud")) return UsageError(connectCommand, "--auto tries every rate itself");
-  int baudPosition = BaudPosition(options.Get("baud", "115200"));
-  if (baudPosition < 0) return UsageError(connectCommand, "--baud must be one of 4800, 9600, 38400, 57600, 115200");
+int RunConnect(const ConnectArgs& a) {
+  const auto rates = BaudRates();
+  const int baudPosition = static_cast<int>(std::find(rates.begin(), rates.end(), a.baud) - rates.begin());
 
   EventLoop loop;
   LoopTimer timer1(1000), timerConnection(200);
   loop.Add(timer1);
   loop.Add(timerConnection);
-  CliMessageBoxes boxes(options.Has("force") ? MsgResult::OK : MsgResult::Cancel);
+  CliMessageBoxes boxes(a.force ? MsgResult::OK : MsgResult::Cancel);
   WizardCore core(loop.Dispatcher, boxes, timer1, timerConnection);
   Connection& conn = core.Conn;
   timer1.OnTimer = [&] { conn.Timer1Timer(); };
@@ -63,7 +62,7 @@ int RunConnect(const std::vector<std::string>& args) {
   core.StartWatching();
 
   std::string shown;  // the port and rate last reported
-  if (automatic) {
+  if (a.automatic) {
     conn.RadioButtonConnectionModeAutoClick(true);
     conn.OnChanged = [&] {
       std::string now = conn.Page.AutoPortText + "@" + conn.Page.AutoBaudText;
@@ -74,20 +73,18 @@ int RunConnect(const std::vector<std::string>& args) {
       shown = now;
     };
   } else {
-    std::string port = options.Get("port");
-    if (options.Has("device")) {
+    std::string port = std::to_string(a.port);
+    if (!a.device.empty()) {
       std::error_code error;
-      std::string device = std::filesystem::canonical(options.Get("device"), error).string();
+      std::string device = std::filesystem::canonical(a.device, error).string();
       port.clear();
       for (int n : core.Lists.PortNumbers)
         if (core.Lists.PortDetails(n)->Port.Device == device) port = std::to_string(n);
       if (port.empty()) {
         std::fprintf(stderr, "kq30 connect: %s is no serial port of this machine (see kq30 ports)\n",
-                     options.Get("device").c_str());
+                     a.device.c_str());
         return 1;
       }
-    } else if (!options.Number("port", 65535).value_or(0)) {
-      return UsageError(connectCommand, "--port needs a COM number from 1 to 65535");
     }
     conn.cbxComPortChange(port);
     conn.cbxBaudRateChange(baudPosition);
@@ -95,16 +92,41 @@ int RunConnect(const std::vector<std::string>& args) {
 
   conn.OpenPortClick(true);
   // Done when the success has been shown, or when the connection has ended.
-  loop.RunUntil([&] { return (conn.UnitConnected && !timerConnection.Enabled()) || conn.Page.ConnectTag == 0; },
-                std::chrono::minutes(30));
+  loop.RunUntil(
+      [&] { return (conn.UnitConnected && !timerConnection.Enabled()) || conn.Page.ConnectTag == 0; },
+      std::chrono::minutes(30));
   if (conn.UnitConnected) {
     PrintIdentity(core);
     return 0;
   }
-  if (boxes.LastText.rfind("Note!", 0) == 0) std::fprintf(stderr, "not connected: give --force to connect anyway\n");
+  if (boxes.LastText.rfind("Note!", 0) == 0)
+    std::fprintf(stderr, "not connected: give --force to connect anyway\n");
   return 1;
 }
 
-Command connectCommand("connect", "connect (--port N | --device PATH) [--baud B] [--force] | connect --auto",
-                "connect to the unit as the wizard does and print its identity", RunConnect);
+// One of --auto, --port and --device; --baud only with the last two.
+Command::Run AddConnect(CLI::App& app) {
+  auto a = std::make_shared<ConnectArgs>();
+  CLI::Option_group* port = app.add_option_group("Port", "the port to connect on");
+  CLI::Option* automatic = port->add_flag(
+      "--auto", a->automatic, "try every free port at every rate, as the wizard's Auto mode does");
+  port->add_option("--port", a->port, "the port's COM number")
+      ->type_name("N")
+      ->transform(WholeNumber(1, 65535));
+  port->add_option("--device", a->device, "the port's device, such as /dev/ttyUSB0")
+      ->type_name("PATH")
+      ->check(
+          [](const std::string& path) { return path.empty() ? std::string("needs a path") : std::string(); });
+  port->require_option(1);
+  CLI::Option* baud = app.add_option("--baud", a->baud, "the rate to connect at")
+                          ->type_name("B")
+                          ->capture_default_str()
+                          ->check(CLI::IsMember(BaudRates()));
+  automatic->excludes(baud);
+  app.add_flag("--force", a->force, "answer OK to the wizard's questions, such as whether to connect anyway");
+  return [a] { return RunConnect(*a); };
+}
+
+Command connectCommand("connect", "connect to the unit as the wizard does and print its identity",
+                       AddConnect);
 }  // namespace

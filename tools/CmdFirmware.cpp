@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,56 +16,12 @@
 
 namespace {
 
-extern Command firmware;
-
 // A HEX file larger than this is not a firmware for the unit's 1 MB flash.
 constexpr std::uintmax_t MaxHexFileSize = 64 * 1024 * 1024;
 
 struct Arguments {
-  std::vector<std::string> positional;
-  std::string output, version, date;
-  bool hasOutput = false, hasVersion = false, hasDate = false;
+  std::string file, output, version, date;
 };
-
-// Parses -o/--output, --version and --date (as "--x V" or "--x=V"); returns
-// an empty text or the problem.
-std::string ParseArguments(const std::vector<std::string>& args, Arguments& out) {
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    std::string arg = args[i];
-    std::string value;
-    bool inlineValue = false;
-    if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
-      value = arg.substr(arg.find('=') + 1);
-      arg = arg.substr(0, arg.find('='));
-      inlineValue = true;
-    }
-    std::string* target = nullptr;
-    bool* seen = nullptr;
-    if (arg == "-o" || arg == "--output") {
-      target = &out.output;
-      seen = &out.hasOutput;
-    } else if (arg == "--version") {
-      target = &out.version;
-      seen = &out.hasVersion;
-    } else if (arg == "--date") {
-      target = &out.date;
-      seen = &out.hasDate;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return "unknown option '" + arg + "'";
-    } else {
-      out.positional.push_back(arg);
-      continue;
-    }
-    if (*seen) return "option '" + arg + "' given twice";
-    if (!inlineValue) {
-      if (i + 1 >= args.size()) return "option '" + arg + "' needs a value";
-      value = args[++i];
-    }
-    *target = value;
-    *seen = true;
-  }
-  return "";
-}
 
 // Control characters in the header's texts are shown escaped, never sent to
 // the terminal as they are.
@@ -94,7 +51,11 @@ void PrintInfo(const std::string& path, const FirmwareFile& file) {
             << "date: " << Printable(file.Date) << "\n"
             << "expected checksum: " << Hex32(file.ExpectedChecksum) << "\n"
             << "computed checksum: " << Hex32(file.FileChecksum) << "\n"
-            << "checksum ok: " << (!file.Completed ? "not compared" : file.ChecksumOk() ? "yes" : "no") << "\n"
+            << "checksum ok: "
+            << (!file.Completed     ? "not compared"
+                : file.ChecksumOk() ? "yes"
+                                    : "no")
+            << "\n"
             << "image end: " << Hex32(file.ImageEnd) << "\n"
             << "program length: " << file.ProgramLength() << "\n"
             << "total blocks: " << file.TotalBlocks() << "\n"
@@ -139,56 +100,54 @@ std::string ReadHexFile(const std::string& path) {
 }
 
 int Info(const Arguments& a) {
-  if (a.positional.size() != 1 || a.hasOutput || a.hasVersion || a.hasDate) {
-    return UsageError(firmware, "info takes one FILE and no options");
-  }
-  const FirmwareFile file = LoadFirmwareImage(a.positional[0]);
-  PrintInfo(a.positional[0], file);
+  const FirmwareFile file = LoadFirmwareImage(a.file);
+  PrintInfo(a.file, file);
   return file.FitToFlash() ? 0 : 1;
 }
 
 int Dump(const Arguments& a) {
-  if (a.positional.size() != 1 || !a.hasOutput || a.hasVersion || a.hasDate) {
-    return UsageError(firmware, "dump takes one FILE and -o IMAGE");
-  }
-  const FirmwareFile file = LoadFirmwareImage(a.positional[0]);
+  const FirmwareFile file = LoadFirmwareImage(a.file);
   if (!file.Opened) {
     std::cerr << "kq30 firmware: " << Printable(file.Reason) << "\n";
     return 1;
   }
   WriteFileAtomically(a.output, file.FirmwareImage);
   if (!file.FitToFlash()) {
-    std::cerr << "kq30 firmware: the image was written, but it is not fit to flash: " << Printable(file.Reason)
-              << "\n";
+    std::cerr << "kq30 firmware: the image was written, but it is not fit to flash: "
+              << Printable(file.Reason) << "\n";
     return 1;
   }
   return 0;
 }
 
 int Pack(const Arguments& a) {
-  if (a.positional.size() != 1 || !a.hasOutput || !a.hasVersion || !a.hasDate) {
-    return UsageError(firmware, "pack takes one HEX file, -o FILE, --version V and --date D");
-  }
-  const auto records = ReadIntelHex(ReadHexFile(a.positional[0]));
+  const auto records = ReadIntelHex(ReadHexFile(a.file));
   WriteFileAtomically(a.output, PackFirmwareFile(records, a.version, a.date));
   return 0;
 }
 
-int Run(const std::vector<std::string>& args) {
-  if (args.empty()) return UsageError(firmware, "missing what to do: info, dump or pack");
-  Arguments a;
-  if (const std::string problem = ParseArguments(args, a); !problem.empty()) return UsageError(firmware, problem);
-  if (args[0] == "info") return Info(a);
-  if (args[0] == "dump") return Dump(a);
-  if (args[0] == "pack") return Pack(a);
-  return UsageError(firmware, "unknown firmware command '" + args[0] + "'");
+// info, dump and pack, each with its own arguments.
+Command::Run AddFirmware(CLI::App& app) {
+  auto a = std::make_shared<Arguments>();
+  app.require_subcommand(1);
+  CLI::App* info = app.add_subcommand("info",
+                                      "version, date, checksums, image end, program length, blocks and the "
+                                      "verdict; exit 1 when not fit to flash");
+  info->add_option("FILE", a->file, "the firmware file")->required();
+  CLI::App* dump = app.add_subcommand("dump", "write the 1,024,000-byte flash image the file loads to");
+  dump->add_option("FILE", a->file, "the firmware file")->required();
+  dump->add_option("-o,--output", a->output, "the image file to write")->type_name("IMAGE")->required();
+  CLI::App* pack = app.add_subcommand("pack", "make a firmware file from Intel HEX");
+  pack->add_option("HEX", a->file, "the Intel HEX file")->required();
+  pack->add_option("-o,--output", a->output, "the firmware file to write")->type_name("FILE")->required();
+  pack->add_option("--version", a->version, "the version text of its header")->type_name("V")->required();
+  pack->add_option("--date", a->date, "the date text of its header")->type_name("D")->required();
+  return [a, info, dump] { return info->parsed() ? Info(*a) : dump->parsed() ? Dump(*a) : Pack(*a); };
 }
 
 Command firmware("firmware",
-                 "firmware info FILE | firmware dump FILE -o IMAGE | "
-                 "firmware pack HEX -o FILE --version V --date D",
                  "shows a firmware file and whether it is fit to flash, writes its flash image, "
                  "or packs Intel HEX into a firmware file",
-                 Run);
+                 AddFirmware);
 
 }  // namespace

@@ -2,17 +2,11 @@
 #include <cstdio>
 
 #include "Command.h"
-#include "Options.h"
 #include "ports/PortLists.h"
 #include "ports/posix/LinuxPortPlatform.h"
 
 namespace {
-extern Command ports;
-
-int RunPorts(const std::vector<std::string>& args) {
-  Options options;
-  if (std::string problem = options.Parse(args, {}, {}); !problem.empty()) return UsageError(ports, problem);
-  if (!options.Positional().empty()) return UsageError(ports, "no arguments expected");
+int RunPorts() {
   auto platform = LinuxPortPlatform::ForThisMachine();
   PortLists lists(*platform);
   lists.RefreshPortLists();
@@ -23,11 +17,12 @@ int RunPorts(const std::vector<std::string>& args) {
   for (int n : lists.PortNumbers) {
     auto d = lists.PortDetails(n);
     std::string state = d->Probe.Openable ? "openable" : "not openable (" + d->Probe.Why + ")";
-    std::printf("COM%-5d %-20s %-20s %s\n", n, d->Port.Device.c_str(), state.c_str(), d->Port.Description.c_str());
+    std::printf("COM%-5d %-20s %-20s %s\n", n, d->Port.Device.c_str(), state.c_str(),
+                d->Port.Description.c_str());
   }
   return 0;
 }
 
-Command ports("ports", "ports", "list the serial ports present: COM number, device, openable or why not, description",
-              RunPorts);
+Command ports("ports", "list the serial ports present: COM number, device, openable or why not, description",
+              [](CLI::App&) -> Command::Run { return RunPorts; });
 }  // namespace

@@ -10,27 +10,18 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <vector>
 
 struct Command {
   using Run = std::function<int()>;
   using Add = std::function<Run(CLI::App& command)>;
   Command(std::string name, std::string summary, Add add);
 
-  // The older form, for commands that still read their arguments themselves.
-  using Handler = std::function<int(const std::vector<std::string>& args)>;
-  Command(std::string name, std::string usage, std::string summary, Handler run);
-
   std::string name;
   std::string summary;  // one line: what it does
   Add add;
-  std::string usage;  // of the older form
 
   static const std::map<std::string, Command*>& All();
 };
-
-// For the older form: prints the problem and its usage line; returns 2.
-int UsageError(const Command& command, const std::string& problem);
 
 // A whole number from min to max, written in decimal digits; leading zeros
 // change nothing. Add it with ->transform(): by itself CLI11 would read 010

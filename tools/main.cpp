@@ -35,7 +35,7 @@ class Formatter : public CLI::Formatter {
     for (const CLI::App* group : app->get_subcommands(isGroup)) {
       std::string choices;
       for (const CLI::Option* option : group->get_options())
-        choices += (choices.empty() ? "" : " | ") + Written(*option);
+        if (option != group->get_help_ptr()) choices += (choices.empty() ? "" : " | ") + Written(*option);
       const bool one = group->get_require_option_min() == 1 && group->get_require_option_max() == 1;
       line += one ? " (" + choices + ")" : " [" + choices + "]";
     }
@@ -53,10 +53,11 @@ class Formatter : public CLI::Formatter {
     return line + "\n";
   }
 
-  // After an option's name: "N (1 to 65535)", "B (1 to 4000000) [38400]".
+  // After an option's name: "N (1 to 65535)", "B (1 to 4000000) [38400]";
+  // nothing after a positional's.
   std::string make_option_opts(const CLI::Option* option) const override {
     std::string type = option->get_type_name();
-    if (option->get_type_size() == 0 || type.empty()) return "";
+    if (option->get_positional() || option->get_type_size() == 0 || type.empty()) return "";
     if (auto colon = type.find(':'); colon != std::string::npos) type[colon] = ' ';
     std::string text = " " + type;
     if (!option->get_default_str().empty()) text += " [" + option->get_default_str() + "]";
@@ -81,8 +82,10 @@ int UsageFailure(const CLI::App& app, const Formatter& formatter, const CLI::Err
   }
   std::string problem = error.what();
   // A word that is no command is left over, and then the command is missing.
-  if (at == &app && !app.remaining().empty() && app.remaining().front().rfind('-', 0) != 0)
-    problem = "unknown command '" + app.remaining().front() + "'";
+  const auto named = [](const CLI::App* sub) { return !sub->get_name().empty(); };
+  const auto left = at->remaining();
+  if (!at->get_subcommands(named).empty() && !left.empty() && left.front().rfind('-', 0) != 0)
+    problem = "unknown command '" + left.front() + "'";
   std::cerr << path << ": " << problem << "\n"
             << formatter.make_usage(at, path) << "'" << path << " --help' tells more\n";
   return 2;
@@ -94,22 +97,7 @@ Command::Command(std::string name_, std::string summary_, Add add_)
   Registry()[name] = this;
 }
 
-Command::Command(std::string name_, std::string usage_, std::string summary_, Handler run)
-    : Command(std::move(name_), std::move(summary_), [run](CLI::App& app) -> Run {
-        app.set_help_flag();
-        app.allow_extras();
-        app.prefix_command();
-        return [&app, run] { return run(app.remaining()); };
-      }) {
-  usage = std::move(usage_);
-}
-
 const std::map<std::string, Command*>& Command::All() { return Registry(); }
-
-int UsageError(const Command& command, const std::string& problem) {
-  std::cerr << "kq30 " << command.name << ": " << problem << "\nusage: kq30 " << command.usage << "\n";
-  return 2;
-}
 
 CLI::Validator WholeNumber(unsigned long min, unsigned long max) {
   const std::string range = std::to_string(min) + " to " + std::to_string(max);

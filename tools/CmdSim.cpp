@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <stdexcept>
+#include <tuple>
 
 #include "Command.h"
 #include "sim/SimulatedUnit.h"
@@ -21,8 +22,9 @@ int RunSim(const SimOptions& o) {
     std::fprintf(stderr, "%s %s\n", stamp, text.c_str());
   };
   unit.Start();
-  std::printf("simulated KQ-30 on COM%d (%s -> %s) at %u baud, software version %s\n", unit.PortNumber(),
-              unit.LinkPath().c_str(), unit.DevicePath().c_str(), o.Baud, o.VersionText.c_str());
+  std::printf("simulated KQ-30 on COM%d (%s -> %s) at %u baud, software version %s%s\n", unit.PortNumber(),
+              unit.LinkPath().c_str(), unit.DevicePath().c_str(), o.Baud, o.VersionText.c_str(),
+              o.StartInBootLoader ? ", in its boot loader (38400 baud)" : "");
   std::fflush(stdout);
   std::signal(SIGINT, [](int) { stopRequested = 1; });
   std::signal(SIGTERM, [](int) { stopRequested = 1; });
@@ -49,7 +51,7 @@ Command::Run AddSim(CLI::App& app) {
   app.add_option("--port", o->PortNumber, "the COM number of its link; the lowest free one if not given")
       ->type_name("N")
       ->transform(WholeNumber(1, 65535));
-  app.add_flag("--silent", o->Silent, "never answer");
+  app.add_flag("--silent", o->Silent, "never answer the static-data request");
   app.add_option("--answer-after", o->AnswerAfter, "ignore this many requests first")
       ->type_name("N")
       ->capture_default_str()
@@ -63,6 +65,21 @@ Command::Run AddSim(CLI::App& app) {
       ->type_name("B")
       ->capture_default_str()
       ->transform(rate);
+  app.add_option_function<std::string>(
+         "--start-in", [o](const std::string& where) { o->StartInBootLoader = where == "boot"; },
+         "where it starts: its application, or its boot loader as an interrupted upgrade leaves it")
+      ->type_name("boot|app")
+      ->check(CLI::IsMember({"boot", "app"}).description(""));
+  app.add_flag("--pace", o->Pace, "move bytes at the line's real rate, 10 bits per byte");
+  // Boot-loader faults, each at one request counted from 1.
+  for (auto [name, field, what] : {
+           std::tuple{"--no-ack", &SimOptions::NoAckRequest, "carry out request N but lose its reply"},
+           {"--corrupt-read", &SimOptions::CorruptReadRequest, "alter a data byte of the reply to read request N"},
+           {"--bad-checksum", &SimOptions::BadChecksumRequest, "answer request N with a wrong checksum"},
+           {"--silent-from", &SimOptions::SilentFromRequest, "hang at request N: no answer from then on"},
+           {"--unplug-at", &SimOptions::UnplugAtRequest, "pull the cable as request N arrives"},
+       })
+    app.add_option(name, (*o).*field, what)->type_name("N")->transform(WholeNumber(1, 1000000));
   return [o] { return RunSim(*o); };
 }
 

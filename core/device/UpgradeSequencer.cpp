@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "codec/Sentence.h"
+#include "common/Exception.h"
 
 namespace {
 const char* const ComDevicePrefix = "\\\\.\\COM";
@@ -130,6 +131,7 @@ void UpgradeSequencer::StartWritePass() {
   UpgradeState = usWriting;
   Receiver.ReplyReceived = false;
   TpsSent = false;
+  Failed = false;
   passes_ = 2;
   passesSince_ = Now();
   blocksDone_ = 0;
@@ -157,6 +159,7 @@ void UpgradeSequencer::StartVerifyPass() {
   RestartReplyTicks();
   RestartEraseTicks();
   UpgradeState = usVerifying;
+  Failed = false;
   Changed();
   if (link_.OnChanged) link_.OnChanged();
 }
@@ -170,6 +173,7 @@ void UpgradeSequencer::SpeedButton_ErasePICFlashClick() {
   if (link_.OnChanged) link_.OnChanged();
   RestartEraseTicks();
   UpgradeState = usErasing;
+  Failed = false;
 }
 
 void UpgradeSequencer::SpeedButton_RunToApplicationClick() {
@@ -194,6 +198,7 @@ void UpgradeSequencer::PIC_TimerTimer() {
 void UpgradeSequencer::Fail(const char* text, bool resetWizard) {
   // Idle before the box opens: the ticks that come while it is up do nothing.
   UpgradeState = usIdle;
+  Failed = true;
   Page.TimeLeft.clear();
   Changed();
   boxes_.Show(text, "Warning", MsgButtons::OK, MsgIcon::None);
@@ -298,6 +303,15 @@ void UpgradeSequencer::FinishingStep() {
     Changed();
   }
   if (FinishStep == 1 && Elapsed(replySince_, FinishGap)) {
+    // The notice is for the new application, which listens at the rate the
+    // unit was connected at, not at the boot loader's.
+    if (ChosenRate && ChosenRate() != BootLoaderRateCode && port_.Connected()) {
+      try {
+        port_.SetBaudRate(ChosenRate());
+      } catch (const Exception&) {
+        // The port has gone; the notice's write fails and says so.
+      }
+    }
     ProcessSentenceDataStore().TPS = {.Number = VersionNotice, .Text = firmware_.Version.substr(0, VersionNoticeText)};
     TpsSent = link_.SendSentence("P", "TPS");
     Page.Notice = NoticeFinished;

@@ -72,6 +72,8 @@ class UpgradeSequencer {
   ProgressPage Page;
   // The closing version notice went out: the upgrade is complete.
   bool TpsSent = false;
+  // The last operation ended with a failure message.
+  bool Failed = false;
 
   // The serial-port page's choices: the rate code of cbxBaudRate and the
   // text of cbxComPort, by which the port is reopened for the boot loader.

@@ -139,12 +139,14 @@ void Connection::OpenPortClick(bool byUser) {
 }
 
 bool Connection::ConfirmManualPort() {
+  PortNotConfirmed = false;
   for (int n : lists_.OpenablePorts)
     if (std::to_string(n) == Page.ComPortText) return true;
   Changed();
   MsgResult answer = boxes_.Show("Note! Any force connect this serial port may cause unpredictable mistakes. Continue?",
                                  texts_.Warning, MsgButtons::OKCancel, MsgIcon::Warning);
   if (answer == MsgResult::OK) return true;
+  PortNotConfirmed = true;
   Page.ConnectTag = 0;
   Page.ConnectDown = false;
   ConnectPhase = TConnectPhase::Disconnected;  // no attempt runs
@@ -373,17 +375,18 @@ void Connection::EndWantedConnection() {
 
 void Connection::DeviceChanged() {
   // The lists were refreshed (and the port list filled) before this runs.
-  if (lists_.CheckOpenPortRemoved(UnitConnected, port_.DeviceName())) EndLostConnection();
+  if (lists_.CheckOpenPortRemoved(UnitConnected, port_.DeviceName())) {
+    OpenPortClick();
+    FillPortList();  // the port in use has gone: entry 0, as any refresh selects
+  }
   Changed();
 }
 
 void Connection::PortHungUp() {
   if (!UnitConnected) return;
-  EndLostConnection();
-  Changed();
-}
-
-void Connection::EndLostConnection() {
   OpenPortClick();
-  FillPortList();  // the port in use has gone: entry 0, as any refresh selects
+  // A hang-up often comes just before the device's removal is reported:
+  // the lists are read afresh (and entry 0 selected) now.
+  lists_.RefreshPortLists();
+  Changed();
 }

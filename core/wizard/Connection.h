@@ -29,6 +29,9 @@ class Connection {
   bool UnitFound = false;      // the end-of-static-data line has arrived
   bool UnitConnected = false;  // the attempt succeeded
   bool ConnectFailed = false;  // the attempt failed; the next step ends it
+  // The chosen port is not among the openable ones and the user declined
+  // to connect anyway.
+  bool PortNotConfirmed = false;
 
   int DetectPortCursor = 0;  // position in OpenablePorts of the next port to try
   int DetectBaudCursor = 4;  // position in the rate list of the next rate to try
@@ -80,7 +83,6 @@ class Connection {
   void SelectBaudChoice(int position);
   // cbxComPort shows text, selecting its entry if it has one.
   void SelectPortEntry(const std::string& text);
-  void EndLostConnection();
   void Fail(const std::string& text, const std::string& caption, MsgIcon icon);
   void Changed();
 

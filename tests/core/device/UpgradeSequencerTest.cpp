@@ -207,6 +207,9 @@ TEST(UpgradeSequencer, ReopensAt38400ByThePortsTextWhenAnotherRateIsChosen) {
   EXPECT_TRUE(r.seq.Succeeded());
   EXPECT_EQ(r.pauses, (std::vector<std::chrono::milliseconds>{500ms, 500ms}));
   EXPECT_EQ(r.port.Opened, (std::vector<std::string>{"\\\\.\\COM3@9", "\\\\.\\COM3@9"}));
+  // The version notice goes to the application at the unit's own rate.
+  EXPECT_EQ(r.port.Rate, 12);
+  EXPECT_NE(r.port.Written.find("$PTPS,002,"), std::string::npos);
 }
 
 TEST(UpgradeSequencer, VerifyMismatchFailsOnceAndSendsNoMore) {

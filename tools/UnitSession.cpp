@@ -1,0 +1,189 @@
+#include "UnitSession.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "Command.h"
+#include "common/BaudRates.h"
+
+namespace {
+std::vector<std::string> BaudRates() {
+  std::vector<std::string> rates;
+  for (int code : BaudChoices) rates.push_back(BaudRateNames[code]);
+  return rates;
+}
+
+int BaudPosition(const std::string& rate) {
+  const auto rates = BaudRates();
+  return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
+}
+
+std::string Duration(std::chrono::seconds s) {
+  char text[32];
+  if (s.count() >= 60) std::snprintf(text, sizeof text, "%ld min %02ld s", long(s.count() / 60), long(s.count() % 60));
+  else std::snprintf(text, sizeof text, "%ld s", long(s.count()));
+  return text;
+}
+}  // namespace
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out += static_cast<char>(c);
+    } else {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, c == '\\' ? "\\\\" : "\\x%02X", c);
+      out += escaped;
+    }
+  }
+  return out;
+}
+
+void AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud) {
+  a.baud = defaultBaud;
+  CLI::Option_group* port = app.add_option_group("Port", "the port of the unit");
+  CLI::Option* automatic = nullptr;
+  if (withAuto)
+    automatic = port->add_flag("--auto", a.automatic,
+                               "try every free port at every rate, as the wizard's Auto mode does");
+  port->add_option("--port", a.port, "the port's COM number")->type_name("N")->transform(WholeNumber(1, 65535));
+  port->add_option("--device", a.device, "the port's device, such as /dev/ttyUSB0")
+      ->type_name("PATH")
+      ->check([](const std::string& path) { return path.empty() ? std::string("needs a path") : std::string(); });
+  port->require_option(1);
+  CLI::Option* baud = app.add_option("--baud", a.baud, "the rate to connect at")
+                          ->type_name("B")
+                          ->capture_default_str()
+                          ->check(CLI::IsMember(BaudRates()));
+  if (automatic) automatic->excludes(baud);
+}
+
+UnitSession::UnitSession(std::string command, bool force)
+    : Boxes(force ? MsgResult::OK : MsgResult::Cancel),
+      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
+      command_(std::move(command)) {
+  for (LoopTimer* t : {&Timer1, &TimerConnection, &PIC_Timer}) Loop.Add(*t);
+  Timer1.OnTimer = [this] { Core.Conn.Timer1Timer(); };
+  TimerConnection.OnTimer = [this] { Core.Conn.TimerConnectionTimer(); };
+  PIC_Timer.OnTimer = [this] { Core.Upgrade.PIC_TimerTimer(); };
+  PIC_Timer.SetEnabled(true);  // as the window's, running from the start
+  UpgradeSequencer& upgrade = Core.Upgrade;
+  upgrade.Pause = [this](std::chrono::milliseconds pause) { Loop.RunUntil([] { return false; }, pause); };
+  upgrade.ResetWizard = [this] {
+    upgradeEnded_ = true;
+    Core.Conn.EndWantedConnection();
+  };
+  upgrade.OnChanged = [this] { ShowProgress(false); };
+  Core.CreateSerialPort();
+  Core.StartWatching();
+}
+
+std::string UnitSession::PortText(const PortArgs& a) {
+  if (a.device.empty()) return std::to_string(a.port);
+  std::error_code error;
+  const std::string device = std::filesystem::canonical(a.device, error).string();
+  for (int n : Core.Lists.PortNumbers)
+    if (Core.Lists.PortDetails(n)->Port.Device == device) return std::to_string(n);
+  std::fprintf(stderr, "kq30 %s: %s is no serial port of this machine (see kq30 ports)\n", command_.c_str(),
+               a.device.c_str());
+  return "";
+}
+
+bool UnitSession::Connect(const PortArgs& a) {
+  Connection& conn = Core.Conn;
+  std::string shown;  // the port and rate last reported
+  if (a.automatic) {
+    conn.RadioButtonConnectionModeAutoClick(true);
+    conn.OnChanged = [&] {
+      std::string now = conn.Page.AutoPortText + "@" + conn.Page.AutoBaudText;
+      if (now != shown && !conn.Page.AutoPortText.empty() && conn.Page.AutoPortText != "N/A" &&
+          conn.ConnectPhase == TConnectPhase::Connecting)
+        std::fprintf(stderr, "trying COM%s at %s baud\n", conn.Page.AutoPortText.c_str(),
+                     conn.Page.AutoBaudText.c_str());
+      shown = now;
+    };
+  } else {
+    const std::string port = PortText(a);
+    if (port.empty()) return false;
+    conn.cbxComPortChange(port);
+    conn.cbxBaudRateChange(BaudPosition(a.baud));
+  }
+  conn.OpenPortClick(true);
+  // Done when the success has been shown, or at the first failure: the
+  // window would start again on the next line the unit sends.
+  Loop.RunUntil([&] { return (conn.UnitConnected && !TimerConnection.Enabled()) || conn.Page.ConnectTag == 0 ||
+                             conn.ConnectFailed; },
+                std::chrono::minutes(30));
+  conn.OnChanged = nullptr;
+  if (conn.UnitConnected && !TimerConnection.Enabled()) return true;
+  conn.EndWantedConnection();
+  if (conn.PortNotConfirmed) std::fprintf(stderr, "not connected: give --force to connect anyway\n");
+  return false;
+}
+
+bool UnitSession::OpenDirect(const PortArgs& a) {
+  const std::string port = PortText(a);
+  if (port.empty()) return false;
+  UnitPort& p = Core.Port;
+  p.SetDeviceName("\\\\.\\COM" + port);
+  p.SetBaudRate(BaudChoices[BaudPosition(a.baud)]);
+  p.Open();
+  if (!p.Connected()) {
+    std::fprintf(stderr, "kq30 %s: COM%s does not open (see kq30 ports)\n", command_.c_str(), port.c_str());
+    return false;
+  }
+  p.SetRTS(true);
+  p.SetDTR(true);
+  return true;
+}
+
+int UnitSession::RunUpgrade(const std::function<bool()>& start) {
+  UpgradeSequencer& upgrade = Core.Upgrade;
+  upgradeEnded_ = false;
+  const auto began = std::chrono::steady_clock::now();
+  if (!start()) return 1;
+  // A pass ends in success, in a failure message, or (the time-outs being
+  // seconds) well within the day.
+  Loop.RunUntil([&] { return upgrade.Succeeded() || upgradeEnded_; }, std::chrono::hours(24));
+  ShowProgress(true);
+  if (!upgrade.Succeeded()) return 1;
+  if (!upgrade.TpsSent) {
+    std::fprintf(stderr, "kq30 %s: the unit was programmed and started, but the version notice could not be sent\n",
+                 command_.c_str());
+    return 1;
+  }
+  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
+  std::fprintf(stderr, "upgraded to %s in %s; restart the unit\n", Printable(Core.Firmware.Version).c_str(),
+               Duration(took).c_str());
+  return 0;
+}
+
+void UnitSession::ShowProgress(bool final) {
+  const UpgradeProgress p = Core.Upgrade.Progress();
+  if (p.BlocksTotal <= 0) return;
+  const int percent = p.BlocksDone * 100 / p.BlocksTotal;
+  std::string left = Core.Upgrade.Page.TimeLeft;
+  if (!isatty(STDERR_FILENO)) {
+    // A log: one line each tenth of the way.
+    if (percent / 10 != lastTenth_ && !final) {
+      lastTenth_ = percent / 10;
+      std::fprintf(stderr, "%s: %d%% (%d/%d blocks)\n", Core.Upgrade.Page.StatusText.c_str(), percent, p.BlocksDone,
+                   p.BlocksTotal);
+    }
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (!final && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+  lastDrawn_ = now;
+  constexpr int Width = 30;
+  const std::string bar = std::string(p.BlocksDone * Width / p.BlocksTotal, '#') +
+                          std::string(Width - p.BlocksDone * Width / p.BlocksTotal, '.');
+  std::fprintf(stderr, "\r[%s] %4d/%d blocks %3d%%  %5.1f kB/s  %-20s", bar.c_str(), p.BlocksDone, p.BlocksTotal,
+               percent, p.BytesPerSecond / 1000, left.c_str());
+  if (final) std::fputc('\n', stderr);
+  std::fflush(stderr);
+}

@@ -1,0 +1,63 @@
+#pragma once
+// The wizard's objects as the command-line tool runs them: an event loop of
+// its own with the three window timers, message boxes on the terminal, and
+// the core, wired as the window wires them. kq30 connect, upgrade and
+// bootloader all go through it, so the tool connects and upgrades exactly
+// as the window does.
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "CliMessageBoxes.h"
+#include "EventLoop.h"
+#include "wizard/WizardCore.h"
+
+// Where the unit is: --auto, --port or --device, and the rate for the last two.
+struct PortArgs {
+  bool automatic = false;
+  int port = 0;        // COM number; 0: not given
+  std::string device;  // "": not given
+  std::string baud;
+  bool force = false;  // answer OK to "connect anyway?"
+};
+
+// Puts the port options on a command: exactly one of --port and --device
+// (and --auto where withAuto), and --baud with defaultBaud.
+void AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud);
+
+class UnitSession {
+ public:
+  // command names the tool's command in its messages.
+  UnitSession(std::string command, bool force);
+
+  EventLoop Loop;
+  LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
+  CliMessageBoxes Boxes;
+  WizardCore Core;
+
+  // The COM number --port or --device names; "" after a message when the
+  // device is no serial port of this machine.
+  std::string PortText(const PortArgs& args);
+  // Connects as the wizard does and reports the ports Auto tries; true once
+  // the unit has answered. The first failure ends the attempt.
+  bool Connect(const PortArgs& args);
+  // Opens the port at the rate given without asking the unit anything, as
+  // the engineering page finds it.
+  bool OpenDirect(const PortArgs& args);
+  // Runs the upgrade started by start() until it has succeeded or failed,
+  // showing its progress; the exit status.
+  int RunUpgrade(const std::function<bool()>& start);
+
+ private:
+  void ShowProgress(bool final);
+
+  std::string command_;
+  bool upgradeEnded_ = false;  // a pass failed and the wizard was reset
+  int lastTenth_ = -1;
+  std::chrono::steady_clock::time_point lastDrawn_{};
+};
+
+// Unit text made safe for a terminal: control characters and bytes above
+// 0x7E as \xHH, so a unit's reply can neither clear nor retitle the terminal.
+std::string Printable(const std::string& text);

@@ -347,7 +347,7 @@ UpgradeProgress UpgradeSequencer::Progress() const {
 }
 
 void UpgradeSequencer::UpdateTimeLeft() {
-  // Once a few seconds have been measured the rate means something.
-  if (Now() - passesSince_ < std::chrono::seconds(2)) return;
+  // Once a second or a few dozen blocks have been measured the rate means something.
+  if (Now() - passesSince_ < std::chrono::seconds(1) && blocksDone_ < 32) return;
   if (auto left = Progress().TimeLeft) Page.TimeLeft = FormatTimeLeft(*left);
 }

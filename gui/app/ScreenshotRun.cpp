@@ -1,11 +1,16 @@
 #include "app/ScreenshotRun.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QDir>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -39,6 +44,51 @@ void Save(QWidget* window, const QDir& dir, const QString& name) {
   if (!window->grab().save(path)) std::fprintf(stderr, "screenshots: cannot write %s\n", qPrintable(path));
 }
 
+// Checks cond every 50 ms and runs then once it holds.
+void WaitFor(std::function<bool()> cond, std::function<void()> then) {
+  if (cond()) return then();
+  QTimer::singleShot(50, [cond = std::move(cond), then = std::move(then)]() mutable {
+    WaitFor(std::move(cond), std::move(then));
+  });
+}
+
+template <typename T = QWidget>
+T* Control(QWidget* form, const char* name) {
+  return form->findChild<T*>(QLatin1String(name));
+}
+
+// With a simulated unit on COM port: connecting, connected, the filled
+// version page, an upgrade under way and finished.
+void TakeUpgradePictures(TForm1* form, const QDir& dir, int port) {
+  Control<QAbstractButton>(form, "SpeedButtonStart")->click();
+  auto* ports = Control<QComboBox>(form, "cbxComPort");
+  ports->setEditText(QString::number(port));
+  form->cbxComPortChange();
+  auto* rates = Control<QComboBox>(form, "cbxBaudRate");
+  rates->setCurrentIndex(rates->findText(QStringLiteral("38400")));
+  form->cbxBaudRateChange();
+  Control<QAbstractButton>(form, "OpenPort")->click();
+  auto* status = Control<QLabel>(form, "LabelConnectionStatus");
+  QTimer::singleShot(0, [=] {
+    Save(form, dir, QStringLiteral("9-connecting"));
+    WaitFor([=] { return status->text() == QStringLiteral("Connected..."); }, [=] {
+      Save(form, dir, QStringLiteral("10-connected"));
+      Control<QAbstractButton>(form, "SB_COMPortDetectContinue")->click();
+      Save(form, dir, QStringLiteral("11-version"));
+      Control<QAbstractButton>(form, "SpeedButtonFrmVerWantToContinueYes")->click();
+      auto* bar = Control<QProgressBar>(form, "ProgressBar1");
+      auto* progress = Control<QLabel>(form, "LabelProgressStatusText");
+      WaitFor([=] { return bar->value() > bar->maximum() / 3; }, [=] {
+        Save(form, dir, QStringLiteral("12-progress"));
+        WaitFor([=] { return progress->text() == QStringLiteral("Success!!"); }, [=] {
+          Save(form, dir, QStringLiteral("13-finished"));
+          QCoreApplication::exit(0);
+        });
+      });
+    });
+  });
+}
+
 }  // namespace
 
 void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
@@ -67,6 +117,11 @@ void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
     windows.frmAbout->show();
     Save(windows.frmAbout.get(), dir, QStringLiteral("7-about"));
     Save(windows.frmAgreement.get(), dir, QStringLiteral("8-agreement"));
+    windows.frmAbout->hide();
+    if (const int port = qEnvironmentVariableIntValue("KQ30_SCREENSHOT_UNIT_PORT")) {
+      TakeUpgradePictures(form, dir, port);
+      return;
+    }
     QCoreApplication::exit(0);
   });
 }

@@ -31,6 +31,7 @@ int RunBootloader(const BootloaderArgs& a) {
   if (!session.OpenDirect(a.port)) return 1;
   if (a.operation == "run") {
     upgrade.SpeedButton_RunToApplicationClick();
+    session.LetOutputLeave();
     return 0;
   }
   if (a.operation == "write")

@@ -43,7 +43,7 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
-void AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud) {
+CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud) {
   a.baud = defaultBaud;
   CLI::Option_group* port = app.add_option_group("Port", "the port of the unit");
   CLI::Option* automatic = nullptr;
@@ -60,6 +60,7 @@ void AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string
                           ->capture_default_str()
                           ->check(CLI::IsMember(BaudRates()));
   if (automatic) automatic->excludes(baud);
+  return baud;
 }
 
 UnitSession::UnitSession(std::string command, bool force)
@@ -78,6 +79,14 @@ UnitSession::UnitSession(std::string command, bool force)
     Core.Conn.EndWantedConnection();
   };
   upgrade.OnChanged = [this] { ShowProgress(false); };
+  Core.Rescue.WaitUntil = [this](const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    return Loop.RunUntil(done, limit);
+  };
+  // The tool does not write into a unit it was not asked to: it says how.
+  Core.Rescue.OnFound = [this](const std::string& port) {
+    BootLoaderPort = port;
+    std::fprintf(stderr, "a unit is waiting in its boot loader on COM%s; run kq30 upgrade --recover\n", port.c_str());
+  };
   Core.CreateSerialPort();
   Core.StartWatching();
 }
@@ -125,6 +134,17 @@ bool UnitSession::Connect(const PortArgs& a) {
   return false;
 }
 
+std::vector<std::string> UnitSession::PortsToAsk(const PortArgs& a) {
+  std::vector<std::string> ports;
+  if (a.automatic) {
+    for (int n : Core.Lists.OpenablePorts) ports.push_back(std::to_string(n));
+    if (ports.empty()) std::fprintf(stderr, "kq30 %s: no serial port opens (see kq30 ports)\n", command_.c_str());
+  } else if (std::string port = PortText(a); !port.empty()) {
+    ports.push_back(port);
+  }
+  return ports;
+}
+
 bool UnitSession::OpenDirect(const PortArgs& a) {
   const std::string port = PortText(a);
   if (port.empty()) return false;
@@ -151,6 +171,7 @@ int UnitSession::RunUpgrade(const std::function<bool()>& start) {
   Loop.RunUntil([&] { return upgrade.Succeeded() || upgradeEnded_; }, std::chrono::hours(24));
   ShowProgress(true);
   if (!upgrade.Succeeded()) return 1;
+  LetOutputLeave();
   if (!upgrade.TpsSent) {
     std::fprintf(stderr, "kq30 %s: the unit was programmed and started, but the version notice could not be sent\n",
                  command_.c_str());
@@ -160,6 +181,12 @@ int UnitSession::RunUpgrade(const std::function<bool()>& start) {
   std::fprintf(stderr, "upgraded to %s in %s; restart the unit\n", Printable(Core.Firmware.Version).c_str(),
                Duration(took).c_str());
   return 0;
+}
+
+void UnitSession::LetOutputLeave() {
+  // Closing the port discards what the driver has not sent yet; the last
+  // sentence or packet needs a moment on the line first.
+  Loop.RunUntil([] { return false; }, std::chrono::milliseconds(250));
 }
 
 void UnitSession::ShowProgress(bool final) {

@@ -23,8 +23,8 @@ struct PortArgs {
 };
 
 // Puts the port options on a command: exactly one of --port and --device
-// (and --auto where withAuto), and --baud with defaultBaud.
-void AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud);
+// (and --auto where withAuto), and --baud with defaultBaud, which it returns.
+CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud);
 
 class UnitSession {
  public:
@@ -35,6 +35,8 @@ class UnitSession {
   LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
   CliMessageBoxes Boxes;
   WizardCore Core;
+  // The port where a failed connection found a unit in its boot loader.
+  std::string BootLoaderPort;
 
   // The COM number --port or --device names; "" after a message when the
   // device is no serial port of this machine.
@@ -45,9 +47,14 @@ class UnitSession {
   // Opens the port at the rate given without asking the unit anything, as
   // the engineering page finds it.
   bool OpenDirect(const PortArgs& args);
+  // The ports --port, --device or --auto name, for the question to a boot
+  // loader; empty after a message when there are none.
+  std::vector<std::string> PortsToAsk(const PortArgs& args);
   // Runs the upgrade started by start() until it has succeeded or failed,
   // showing its progress; the exit status.
   int RunUpgrade(const std::function<bool()>& start);
+  // Waits until what was last written has left the port, before it closes.
+  void LetOutputLeave();
 
  private:
   void ShowProgress(bool final);

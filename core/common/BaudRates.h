@@ -14,3 +14,10 @@ inline constexpr std::array<int, 5> BaudChoices = {5, 6, 9, 11, 12};
 
 // Wherever the program resets the rate list it selects 115200.
 inline constexpr int DefaultBaudChoice = 4;
+
+// The position of a rate code in the list cbxBaudRate, or -1.
+constexpr int BaudChoicePosition(int rateCode) {
+  for (int p = 0; p < static_cast<int>(BaudChoices.size()); ++p)
+    if (BaudChoices[p] == rateCode) return p;
+  return -1;
+}

@@ -82,12 +82,31 @@ bool UpgradeSequencer::RefuseUnfitFirmware() {
   return true;
 }
 
-bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
-  if (RefuseUnfitFirmware()) return false;
+void UpgradeSequencer::ShowUpgradeStarting() {
   BlockIndex = 0;
   Page.Notice = NoticeInProcess;
   Changed();
   if (ShowProgressPage) ShowProgressPage();
+}
+
+void UpgradeSequencer::StartProgramming() {
+  Page.StatusText = "Programming..";
+  Page.Position = 0;
+  StartWritePass();
+  Page.FinishEnabled = false;
+  Changed();
+}
+
+bool UpgradeSequencer::StartRecovery() {
+  if (RefuseUnfitFirmware()) return false;
+  ShowUpgradeStarting();
+  StartProgramming();
+  return true;
+}
+
+bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
+  if (RefuseUnfitFirmware()) return false;
+  ShowUpgradeStarting();
   // A failed write has shown its message already; the upgrade goes on and
   // its first request times out.
   link_.SendTestRequest(BootLoaderRequest);
@@ -104,11 +123,7 @@ bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
       port_.SetDTR(true);
     }
   }
-  Page.StatusText = "Programming..";
-  Page.Position = 0;
-  StartWritePass();
-  Page.FinishEnabled = false;
-  Changed();
+  StartProgramming();
   return true;
 }
 

@@ -93,6 +93,9 @@ class UpgradeSequencer {
   // Yes on the version page: a whole upgrade. False, with the firmware's
   // reason in a box and nothing sent, when the file is not fit to flash.
   bool SpeedButtonFrmVerWantToContinueYesClick();
+  // The same for a unit already waiting in its boot loader on the open
+  // port: no boot-loader request, no pauses.
+  bool StartRecovery();
   // The engineering page: a write pass (going on into verification and the
   // finishing steps), a verify pass alone, an erase, the run command.
   bool SpeedButton_WritePICFlashClick();
@@ -112,6 +115,8 @@ class UpgradeSequencer {
 
  private:
   bool RefuseUnfitFirmware();
+  void ShowUpgradeStarting();
+  void StartProgramming();
   void StartWritePass();
   void StartVerifyPass();
   void BlockDone();

@@ -178,7 +178,9 @@ void Connection::ConnectionStep() {
           }
         }
         if (ConnectTicks > DetectTickLimit) {
-          Fail(DetectingFailed, texts_.Error, MsgIcon::Error);
+          std::vector<std::string> tried;
+          for (int n : lists_.OpenablePorts) tried.push_back(std::to_string(n));
+          Fail(DetectingFailed, texts_.Error, MsgIcon::Error, tried);
           return;
         }
         AutoDetectStep();
@@ -257,18 +259,32 @@ void Connection::OpenPortNumber(int n) {
 void Connection::ManualConnectStep() {
   if (UnitConnected) return;
   if (ConnectTicks > 20) {
-    Fail(texts_.ManualConnectTimeOut, texts_.Error, MsgIcon::Error);
+    Fail(texts_.ManualConnectTimeOut, texts_.Error, MsgIcon::Error, {Page.ComPortText});
     return;
   }
   if (ConnectTicks % 3 != 1 && SendQuery) SendQuery();
 }
 
-void Connection::Fail(const std::string& text, const std::string& caption, MsgIcon icon) {
+void Connection::Fail(const std::string& text, const std::string& caption, MsgIcon icon,
+                      const std::vector<std::string>& tried) {
   // The state is complete before the box opens: ticks go on while it is up.
   ConnectPhase = TConnectPhase::Disconnected;
   ConnectFailed = true;
   Changed();
   boxes_.Show(text, caption, MsgButtons::OK, icon);
+  if (!tried.empty() && AttemptTimedOut) AttemptTimedOut(tried);
+}
+
+void Connection::EndFailedAttempt() {
+  EndWantedConnection();
+  ConnectFailed = false;
+  Changed();
+}
+
+void Connection::AdoptPort(const std::string& text) {
+  Page.ConnectTag = 1;
+  SelectPortEntry(text);
+  Changed();
 }
 
 void Connection::EvaluateReplyLine(std::optional<std::string_view> line) {

@@ -6,7 +6,9 @@
 // arrives; the 200 ms timer animates the status and shows the success.
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/MessageBoxes.h"
 #include "common/WizardTimer.h"
@@ -44,6 +46,9 @@ class Connection {
   std::function<bool()> SendQuery;
   // Raised whenever Page changed, and before any message box.
   std::function<void()> OnChanged;
+  // After the time-out box of an attempt: the ports the attempt tried (the
+  // one chosen, or every openable one in Auto mode).
+  std::function<void(const std::vector<std::string>& ports)> AttemptTimedOut;
 
   // The Connect button: byUser when clicked (the button's pressed state has
   // not yet been toggled); without a user it ends a connection.
@@ -63,6 +68,12 @@ class Connection {
   bool SB_COMPortDetectContinueClick();
   // Cancel, No and Finish end a wanted connection as Disconnect does.
   void EndWantedConnection();
+  // Ends an attempt that failed now rather than on the next tick, as the
+  // tick would: the port closed, the page as after the failure.
+  void EndFailedAttempt();
+  // The port given (already open) becomes the connection's, so that the
+  // end of an upgrade on it closes it as for a unit that answered.
+  void AdoptPort(const std::string& text);
   // After an arrival or removal of a serial device: the refreshed list, and
   // the end of the connection when the device of the port in use has gone.
   void DeviceChanged();
@@ -83,7 +94,8 @@ class Connection {
   void SelectBaudChoice(int position);
   // cbxComPort shows text, selecting its entry if it has one.
   void SelectPortEntry(const std::string& text);
-  void Fail(const std::string& text, const std::string& caption, MsgIcon icon);
+  void Fail(const std::string& text, const std::string& caption, MsgIcon icon,
+            const std::vector<std::string>& tried = {});
   void Changed();
 
   UnitPort& port_;

@@ -10,6 +10,7 @@ WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, Wizard
       Comm(dispatcher),
       Conn(Port, Lists, timer1, timerConnection, boxes, Texts),
       Upgrade(Port, Link, Firmware, boxes),
+      Rescue(Port, Conn, Upgrade, Firmware, boxes),
       dispatcher_(dispatcher),
       boxes_(boxes) {
   Conn.SendQuery = [this] { return Link.SendTestRequest(16); };
@@ -18,6 +19,8 @@ WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, Wizard
   // The boot loader is reached on the port and rate the serial-port page shows.
   Upgrade.ChosenRate = [this] { return BaudChoices[Conn.Page.BaudRateIndex]; };
   Upgrade.ChosenPort = [this] { return Conn.Page.ComPortText; };
+  Conn.AttemptTimedOut = [this](const std::vector<std::string>& ports) { Rescue.AttemptTimedOut(ports); };
+  Rescue.OnFound = [this](const std::string& port) { Rescue.OfferRecovery(port); };
   // A sentence that could not be written: in Auto mode a silent port is one
   // without the unit; otherwise the connection ends and the user is told.
   Link.WriteFailed = [this] {

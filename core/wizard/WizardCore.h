@@ -14,6 +14,7 @@
 #include "lang/LanguageTexts.h"
 #include "ports/PortLists.h"
 #include "ports/PortPlatform.h"
+#include "wizard/BootLoaderRescue.h"
 #include "wizard/Connection.h"
 #include "wizard/TCommUnitPort.h"
 
@@ -45,6 +46,9 @@ class WizardCore {
   // The upgrade: the boot-loader packets out, the answers in through the
   // device link. The host supplies ShowProgressPage, ResetWizard and Pause.
   UpgradeSequencer Upgrade;
+  // After a connection attempt times out: a unit waiting in its boot loader
+  // is found and offered its firmware. The host supplies WaitUntil.
+  BootLoaderRescue Rescue;
 
  private:
   WindowDispatcher& dispatcher_;

@@ -1,7 +1,9 @@
 #include "mainform/TForm1.h"
 
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTimer>
 #include <QLineEdit>
 
 #include "app/Guarded.h"
@@ -13,6 +15,22 @@
 namespace {
 
 const QColor SkyBlue(0xA6, 0xCA, 0xF0);
+
+// Handles the window's events, but not the user's input, until done() holds
+// or the time is up.
+bool RunWindowUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  if (done()) return true;
+  QEventLoop loop;
+  QElapsedTimer clock;
+  clock.start();
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (done() || clock.elapsed() >= limit.count()) loop.quit();
+  });
+  poll.start(5);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+  return done();
+}
 
 }  // namespace
 
@@ -49,13 +67,11 @@ void TForm1::FormCreate() {
   upgrade.OnChanged = [this] { ShowProgressPage(); };
   upgrade.ShowProgressPage = [this] { ui->PageControlConf->setCurrentWidget(ui->TabSheetFirmwareProgress); };
   upgrade.ResetWizard = [this] { ResetWizard(); };
-  // The window keeps painting through the upgrade's two pauses; the user's
-  // clicks wait until they are over.
-  upgrade.Pause = [](std::chrono::milliseconds pause) {
-    QEventLoop loop;
-    QTimer::singleShot(pause, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-  };
+  // The window keeps painting through the upgrade's two pauses and the
+  // question to a unit in its boot loader; the user's clicks wait until
+  // they are over.
+  upgrade.Pause = [](std::chrono::milliseconds pause) { RunWindowUntil([] { return false; }, pause); };
+  Core->Rescue.WaitUntil = RunWindowUntil;
   // The page starts as designed.
   upgrade.Page.StatusText = ui->LabelProgressStatusText->text().toStdString();
   upgrade.Page.Notice = ui->StaticText1->text().toStdString();

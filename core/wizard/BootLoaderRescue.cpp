@@ -1,0 +1,77 @@
+#include "wizard/BootLoaderRescue.h"
+
+#include "common/BaudRates.h"
+#include "common/Exception.h"
+
+namespace {
+const char* const ComDevicePrefix = "\\\\.\\COM";
+}
+
+BootLoaderRescue::BootLoaderRescue(UnitPort& port, Connection& conn, UpgradeSequencer& upgrade,
+                                   const FirmwareFile& firmware, MessageBoxes& boxes)
+    : port_(port), conn_(conn), upgrade_(upgrade), firmware_(firmware), boxes_(boxes) {}
+
+void BootLoaderRescue::AttemptTimedOut(const std::vector<std::string>& ports) {
+  if (!OnFound || !WaitUntil) return;
+  // The failed attempt ends now, so that its port is free to be asked.
+  conn_.EndFailedAttempt();
+  if (auto found = FindBootLoader(ports)) OnFound(*found);
+}
+
+bool BootLoaderRescue::OpenAtBootLoaderRate(const std::string& port) {
+  port_.Close();
+  port_.SetDeviceName(ComDevicePrefix + port);
+  port_.SetBaudRate(UpgradeSequencer::BootLoaderRateCode);
+  port_.Open();
+  if (!port_.Connected()) return false;
+  try {
+    port_.SetRTS(true);
+    port_.SetDTR(true);
+  } catch (const Exception&) {
+    port_.Close();
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> BootLoaderRescue::FindBootLoader(const std::vector<std::string>& ports) {
+  std::optional<std::string> found;
+  for (const std::string& port : ports) {
+    if (!OpenAtBootLoaderRate(port)) continue;
+    TBootReceiver& receiver = upgrade_.Receiver;
+    receiver = TBootReceiver{};
+    upgrade_.SendBootPacket(upgrade_.CommandBuffer.BuildReadRequest(BootFlashBase, UpgradeSequencer::BlockSize));
+    // An empty packet is no answer here: a stray "U" and end byte would pass for one.
+    const bool answered = WaitUntil([&] { return receiver.ReplyReceived && receiver.Count > 1; }, AnswerWait);
+    port_.Close();
+    receiver.ReplyReceived = false;
+    if (answered) {
+      found = port;
+      break;
+    }
+  }
+  // The port keeps the rate the serial-port page shows.
+  port_.SetBaudRate(BaudChoices[conn_.Page.BaudRateIndex]);
+  return found;
+}
+
+bool BootLoaderRescue::OfferRecovery(const std::string& port) {
+  const std::string question = "A KQ-30 is waiting in its boot loader on COM" + port +
+                               ": an earlier upgrade did not finish.\n\nWrite the firmware " + firmware_.Version +
+                               " into it now? Keep the unit powered and connected until it is done.";
+  if (boxes_.Show(question, "Warning", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes) return false;
+  return StartRecovery(port);
+}
+
+bool BootLoaderRescue::StartRecovery(const std::string& port) {
+  if (!firmware_.FitToFlash()) return upgrade_.StartRecovery();  // refuses with the reason
+  if (!OpenAtBootLoaderRate(port)) {
+    boxes_.Show("COM" + port + " does not open.", "Error", MsgButtons::OK, MsgIcon::Error);
+    return false;
+  }
+  conn_.AdoptPort(port);
+  // Auto mode left the rate list at the last rate it tried; the new
+  // application most likely listens where the boot loader does.
+  if (conn_.Page.AutoMode) conn_.Page.BaudRateIndex = BaudChoicePosition(UpgradeSequencer::BootLoaderRateCode);
+  return upgrade_.StartRecovery();
+}

@@ -528,6 +528,34 @@ class Form1Test : public QObject {
     QVERIFY(!form->Core->Comm.Connected());
   }
 
+  void a_unit_in_its_boot_loader_is_offered_its_firmware_and_no_leaves_the_page() {
+    SimOptions o;
+    o.PortFolder = portFolder->path().toStdString();
+    o.PortNumber = 3;
+    o.StartInBootLoader = true;
+    SimulatedUnit unit(o);
+    unit.Start();
+    Click("SpeedButtonStart");
+    ChoosePort3(2);
+    boxes.Answers = {MsgResult::OK, MsgResult::No};
+    Click("OpenPort");
+    QVERIFY(QTest::qWaitFor([&] { return boxes.Shown.size() == 2; }, 30000));
+    QCOMPARE(boxes.Shown[0].Text, std::string("Serial port connection time out!"));
+    QVERIFY(boxes.Shown[1].Text.find("waiting in its boot loader on COM3") != std::string::npos);
+    QCOMPARE(boxes.Shown[1].Buttons, MsgButtons::YesNo);
+    // As after a plain failure: disconnected, the choices open again.
+    QTest::qWait(1200);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+    QCOMPARE(Find<QLabel>(form, "LabelConnectionStatus")->text(), QStringLiteral("Disconnect..."));
+    QCOMPARE(Find<QToolButton>(form, "OpenPort")->text(), QStringLiteral("Connect"));
+    QVERIFY(!Find<QToolButton>(form, "OpenPort")->isChecked());
+    QVERIFY(Find(form, "cbxComPort")->isEnabled());
+    QVERIFY(!Find(form, "SB_COMPortDetectContinue")->isEnabled());
+    QVERIFY(!form->Core->Comm.Connected());
+    QCOMPARE(boxes.Shown.size(), size_t(2));
+    QCOMPARE(unit.BootRequests().size(), size_t(1));  // only the question
+  }
+
   void an_unfit_firmware_file_is_refused_on_the_version_page() {
     QTemporaryDir folder;
     RestartIn(folder, false);  // no KQ-30.bin
@@ -610,6 +638,17 @@ class Form1Test : public QObject {
     Click("SpeedButtonExit1");
     QCOMPARE(boxes.Shown.size(), size_t(1));
     QVERIFY(!form->isVisible());
+  }
+
+  void exit_while_connected_closes_the_port() {
+    auto unit = StartUnit(38400);
+    Click("SpeedButtonStart");
+    ChoosePort3(2);
+    Click("OpenPort");
+    QVERIFY(QTest::qWaitFor([&] { return form->Core->Conn.UnitConnected; }, 5000));
+    boxes.Answers = {MsgResult::OK};
+    QVERIFY(form->close());
+    QVERIFY(!form->Core->Comm.Connected());
   }
 
   void no_control_leads_to_the_engineering_page() {

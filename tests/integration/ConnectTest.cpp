@@ -5,52 +5,12 @@
 #include <filesystem>
 
 #include "IntegrationSupport.h"
-#include "common/QueueDispatcher.h"
-#include "ports/posix/LinuxPortPlatform.h"
-#include "ports/posix/ProbeSerialDevice.h"
+#include "WizardHarness.h"
 #include "sim/SimulatedUnit.h"
-#include "wizard/WizardCore.h"
 
 using namespace std::chrono_literals;
 
 namespace {
-class RecordingBoxes : public MessageBoxes {
- public:
-  std::vector<std::string> Texts;
-  MsgResult Show(const std::string& text, const std::string&, MsgButtons, MsgIcon) override {
-    Texts.push_back(text);
-    return MsgResult::OK;
-  }
-};
-
-struct Wizard {
-  QueueDispatcher window;
-  RecordingBoxes boxes;
-  ManualTimer timer1{1000}, timerConnection{200};
-  WizardCore core;
-  Connection& conn = core.Conn;
-
-  explicit Wizard(const std::filesystem::path& folder)
-      : core(window, boxes, timer1, timerConnection,
-             std::make_unique<LinuxPortPlatform>(ProbeSerialDevice, folder.string(), false)) {
-    timer1.OnTimer = [this] { conn.Timer1Timer(); };
-    timerConnection.OnTimer = [this] { conn.TimerConnectionTimer(); };
-    core.CreateSerialPort();
-    core.StartWatching();
-  }
-  // One second of the attempt: a Timer1 tick, then what the line brings.
-  void Second() {
-    timer1.Fire();
-    window.RunFor(60ms);
-    timerConnection.Fire();
-  }
-  bool AnsweredWithin(std::chrono::milliseconds limit) {
-    bool found = window.RunUntil([&] { return conn.UnitConnected; }, limit);
-    timerConnection.Fire();
-    return found;
-  }
-};
-
 SimOptions UnitOn(const TestPortFolder& folder, int port, unsigned baud) {
   SimOptions o;
   o.PortFolder = folder.Path().string();

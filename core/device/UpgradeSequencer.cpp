@@ -69,7 +69,8 @@ void UpgradeSequencer::SendBootPacket(std::span<const std::uint8_t> payload) {
 void UpgradeSequencer::StartBlockTransfer(BootCommand command) {
   BlockLength = BytesRemaining - BlockSize > 0 ? BlockSize : BytesRemaining;
   const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
-  const std::size_t length = std::clamp<std::size_t>(BlockLength, 0, firmware_.FirmwareImage.size() - offset);
+  const std::size_t length =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(BlockLength, 0)), firmware_.FirmwareImage.size() - offset);
   const auto address = static_cast<std::uint32_t>(BootFlashBase + offset);
   std::span<const std::uint8_t> block(firmware_.FirmwareImage.data() + offset, length);
   SendBootPacket(command == bcWrite ? CommandBuffer.BuildBlockRequest(bcWrite, address, block)

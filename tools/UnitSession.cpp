@@ -149,6 +149,9 @@ bool UnitSession::OpenDirect(const PortArgs& a) {
   const std::string port = PortText(a);
   if (port.empty()) return false;
   UnitPort& p = Core.Port;
+  // The rate is the page's too: the version notice at the end of a write
+  // goes to the new application at it.
+  Core.Conn.Page.BaudRateIndex = BaudPosition(a.baud);
   p.SetDeviceName("\\\\.\\COM" + port);
   p.SetBaudRate(BaudChoices[BaudPosition(a.baud)]);
   p.Open();
@@ -198,8 +201,9 @@ void UnitSession::ShowProgress(bool final) {
     // A log: one line each tenth of the way.
     if (percent / 10 != lastTenth_ && !final) {
       lastTenth_ = percent / 10;
-      std::fprintf(stderr, "%s: %d%% (%d/%d blocks)\n", Core.Upgrade.Page.StatusText.c_str(), percent, p.BlocksDone,
-                   p.BlocksTotal);
+      const std::string& status = Core.Upgrade.Page.StatusText;
+      std::fprintf(stderr, "%s: %d%% (%d/%d blocks)\n", status.empty() ? "Progress" : status.c_str(), percent,
+                   p.BlocksDone, p.BlocksTotal);
     }
     return;
   }

@@ -219,6 +219,9 @@ TEST_F(UpgradeTool, AnUpgradeCutShortByThePulledCableIsCompletedInTheBootLoader)
   EXPECT_EQ(FirstDifference(unit, image), image.ProgramLength());
   EXPECT_EQ(unit.LengthReceived(), std::optional<std::uint32_t>(image.ProgramLength()));
   EXPECT_FALSE(unit.InBootLoader());
+  // The version notice goes to the new application at the port's rate.
+  EXPECT_TRUE(Heard(unit, Sentence("PTPS,002,1.10"), 38400));
+  EXPECT_EQ(unit.SoftwareVersion(), "1.10");
 }
 
 TEST_F(UpgradeTool, BootLoaderVerifyAndEraseReportTheFlashAsItIs) {

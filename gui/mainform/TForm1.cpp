@@ -334,8 +334,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose(QCloseEvent* event) {
-  // The window stays until everything below has run: if saving the language
-  // fails, its error is shown and the window is still there to close again.
+  // The window stays until everything below has run. A language that can't
+  // be saved is reported by WriteLanguageSetting and the window still closes.
   event->ignore();
   if (boxes_.Show(Core->Texts.QueryExit, Core->Texts.Exit_Caption, MsgButtons::OKCancel, MsgIcon::None) != MsgResult::OK) return;
   CloseSerialPort();

@@ -44,6 +44,11 @@ class TForm1 : public QMainWindow {
   // --- state the wizard's pages work with ---------------------------------------
   // 0 English, 1 Traditional Chinese, 2 Simplified Chinese.
   int LanguageIndex = 0;
+  // The program's folder, the folder of the settings file and that file; set
+  // once by the constructor.
+  std::string ProgramDir;
+  std::string SettingsDir;
+  std::string SettingsFile;
   // The version text of the loaded firmware file, shown on the version page.
   std::string NewFirmwareVersion;
 

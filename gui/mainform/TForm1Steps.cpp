@@ -5,7 +5,11 @@
 #include "mainform/TForm1.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "common/Exception.h"
+#include "common/MessageBoxes.h"
+#include "settings/SettingsFile.h"
 #include "ui_Form1.h"
 
 // Arrivals and removals of serial devices, watched from while the window is
@@ -13,11 +17,16 @@
 // ends the connection.
 void TForm1::RegisterDeviceNotifications() { Core->StartWatching(); }
 
-// ProgramDir, SettingsDir and SettingsFile.
-void TForm1::WorkOutSettingsPaths() {}
+// ProgramDir, SettingsDir and SettingsFile, with the settings folder made.
+void TForm1::WorkOutSettingsPaths() {
+  SettingsPaths paths = ::WorkOutSettingsPaths();
+  ProgramDir = std::move(paths.ProgramDir);
+  SettingsDir = std::move(paths.SettingsDir);
+  SettingsFile = std::move(paths.SettingsFile);
+}
 
-// LanguageIndex from the settings file.
-void TForm1::ReadLanguageSetting() {}
+// LanguageIndex from the settings file, any integer as it stands there.
+void TForm1::ReadLanguageSetting() { LanguageIndex = ::ReadLanguageSetting(SettingsFile); }
 
 // The one serial port object: 115200 baud, no parity, 8 data bits, 1 stop
 // bit, received data to the device link; then PortNumbers and
@@ -57,5 +66,13 @@ void TForm1::CloseSerialPort() {
   if (Core->Comm.Connected()) Core->Comm.Close();
 }
 
-// On a confirmed close: LanguageIndex into the settings file.
-void TForm1::WriteLanguageSetting() {}
+// On a confirmed close: LanguageIndex into the settings file. A file that
+// can't be written is reported, and the window closes all the same: kept
+// open, it would fail the same way at every later attempt to close it.
+void TForm1::WriteLanguageSetting() {
+  try {
+    ::WriteLanguageSetting(SettingsFile, LanguageIndex);
+  } catch (const Exception& e) {
+    boxes_.Show(e.what(), Core->Texts.Error, MsgButtons::OK, MsgIcon::Error);
+  }
+}

@@ -10,16 +10,6 @@
 
 using namespace std::chrono_literals;
 
-namespace {
-SimOptions UnitOn(const TestPortFolder& folder, int port, unsigned baud) {
-  SimOptions o;
-  o.PortFolder = folder.Path().string();
-  o.PortNumber = port;
-  o.Baud = baud;
-  return o;
-}
-}  // namespace
-
 TEST(Connect, ManualAtTheUnitsRateShowsConnectedAndTheVersion) {
   TestPortFolder folder;
   SimulatedUnit unit(UnitOn(folder, 3, 38400));

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/SimulatedUnit.h"
+
 // A temporary port folder, made the process's port folder (KQ30_PORT_DIR)
 // for its lifetime.
 class TestPortFolder {
@@ -66,3 +68,13 @@ inline Result RunShell(const std::string& command) {
 }
 
 inline std::string Tool() { return std::string("'") + KQ30_TOOL + "'"; }
+
+// A simulated unit linked into the folder as COM port, answering at baud.
+inline SimOptions UnitOn(const TestPortFolder& folder, int port, unsigned baud, bool inBootLoader = false) {
+  SimOptions o;
+  o.PortFolder = folder.Path().string();
+  o.PortNumber = port;
+  o.Baud = baud;
+  o.StartInBootLoader = inBootLoader;
+  return o;
+}

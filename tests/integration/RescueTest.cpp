@@ -11,15 +11,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-SimOptions UnitOn(const TestPortFolder& folder, int port, unsigned baud, bool inBootLoader) {
-  SimOptions o;
-  o.PortFolder = folder.Path().string();
-  o.PortNumber = port;
-  o.Baud = baud;
-  o.StartInBootLoader = inBootLoader;
-  return o;
-}
-
 // The wizard with the sample firmware, set to connect on COM3.
 struct RescueRig {
   TestPortFolder folder;

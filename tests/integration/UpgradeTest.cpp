@@ -25,14 +25,6 @@ const fs::path SampleFirmware = KQ30_SAMPLE_FIRMWARE;
 
 std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
-SimOptions UnitOn(const TestPortFolder& folder, int port, unsigned baud) {
-  SimOptions o;
-  o.PortFolder = folder.Path().string();
-  o.PortNumber = port;
-  o.Baud = baud;
-  return o;
-}
-
 struct TimedResult : Result {
   double seconds = 0;
 };

@@ -124,6 +124,29 @@ TEST(ConnectTool, FailuresPrintTheWizardsMessage) {
   EXPECT_NE(usage.output.find("usage: kq30 connect"), std::string::npos);
 }
 
+TEST(ConnectTool, UnitTextIsEscapedAndAStreamWithoutTheMarkerEndsAtTheFirstFailure) {
+  TestPortFolder folder;
+  SimOptions hostile = UnitOn(folder, 3, 115200);
+  hostile.VersionText = "\x1b]0;owned\x07\x1b[2J";
+  SimulatedUnit unit(hostile);
+  unit.Start();
+  Result r = RunShell(Tool() + " connect --port 3");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("software_version: \\x1B]0;owned\\x07\\x1B[2J\n"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find('\x1b'), std::string::npos);
+
+  // The window starts again on every line after a failure; the tool stops.
+  SimOptions endless = UnitOn(folder, 4, 115200);
+  endless.OmitEndMarker = true;
+  SimulatedUnit streaming(endless);
+  streaming.Start();
+  const auto start = std::chrono::steady_clock::now();
+  Result failed = RunShell(Tool() + " connect --port 4");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.output.find("Serial port connection time out!"), std::string::npos) << failed.output;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 25s);
+}
+
 TEST(PortsTool, ListsEveryPortWithWhyItDoesNotOpen) {
   TestPortFolder folder;
   folder.LinkSilentPort(12);

@@ -49,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto after = ReadIniValue(*written, section, key);
   Check(after && *after == value.substr(0, IniValueMax));
   Check(WriteIniValue(*written, section, key, value) == written);
-  if (Folded(other) != Folded(key)) Check(ReadIniValue(*written, section, other) == ReadIniValue(contents, section, other));
+  if (Folded(other) != Folded(key))
+    Check(ReadIniValue(*written, section, other) == ReadIniValue(contents, section, other));
   return 0;
 }

@@ -51,7 +51,8 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
   const std::optional<std::string> text = ReadText(fileName_);
   std::optional<std::string> changed;
   if (text) changed = WriteIniValue(*text, section, key, value);
-  if (!changed || !platform_.ReplaceFile(fileName_, *changed)) throw Exception("Unable to write to " + fileName_);
+  if (!changed || !platform_.ReplaceFile(fileName_, *changed))
+    throw Exception("Unable to write to " + fileName_);
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {

@@ -14,7 +14,8 @@ class IniFile {
 
   // The value of key in section, or defaultValue when the file, the section
   // or the key is missing or the file can't be read.
-  std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue) const;
+  std::string ReadString(const std::string& section, const std::string& key,
+                         const std::string& defaultValue) const;
 
   // The value read as an integer (IniTextToInteger), defaultValue when it
   // is missing or does not parse.

@@ -24,7 +24,9 @@ bool SameName(std::string_view a, std::string_view b) {
 
 bool HasLineBreak(std::string_view s) { return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos; }
 
-bool Quoted(std::string_view v) { return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front(); }
+bool Quoted(std::string_view v) {
+  return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+}
 
 enum class LineKind { Other, Section, Key };
 
@@ -102,7 +104,8 @@ bool WalkSection(std::string_view contents, std::string_view section, F onLine, 
 
 }  // namespace
 
-std::optional<std::string> ReadIniValue(std::string_view contents, std::string_view section, std::string_view key) {
+std::optional<std::string> ReadIniValue(std::string_view contents, std::string_view section,
+                                        std::string_view key) {
   section = Trim(section);
   key = Trim(key);
   std::optional<std::string> found;
@@ -116,8 +119,8 @@ std::optional<std::string> ReadIniValue(std::string_view contents, std::string_v
   return found;
 }
 
-std::optional<std::string> WriteIniValue(std::string_view contents, std::string_view section, std::string_view key,
-                                         std::string_view value) {
+std::optional<std::string> WriteIniValue(std::string_view contents, std::string_view section,
+                                         std::string_view key, std::string_view value) {
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))
@@ -128,9 +131,10 @@ std::optional<std::string> WriteIniValue(std::string_view contents, std::string_
   if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) || Quoted(value)))
     stored = '"' + stored + '"';
   const std::size_t firstBreak = contents.find('\n');
-  const std::string_view eol = firstBreak != contents.npos && firstBreak > 0 && contents[firstBreak - 1] == '\r'
-                                   ? std::string_view("\r\n")
-                                   : std::string_view("\n");
+  const std::string_view eol =
+      firstBreak != contents.npos && firstBreak > 0 && contents[firstBreak - 1] == '\r'
+          ? std::string_view("\r\n")
+          : std::string_view("\n");
 
   std::string out(contents);
   std::optional<IniLine> keyLine;

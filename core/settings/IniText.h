@@ -19,7 +19,8 @@
 constexpr std::size_t IniValueMax = 2047;
 
 // The value of key in section, or nothing when the file holds no such key.
-std::optional<std::string> ReadIniValue(std::string_view contents, std::string_view section, std::string_view key);
+std::optional<std::string> ReadIniValue(std::string_view contents, std::string_view section,
+                                        std::string_view key);
 
 // The text with key of section set to value: only the key's line changes, or
 // the key is added at the end of the section, or the section at the end of
@@ -29,8 +30,8 @@ std::optional<std::string> ReadIniValue(std::string_view contents, std::string_v
 // Nothing when the names or the value can't be stored: a line break or NUL
 // anywhere, an empty name, '=' in the key, or a key that would read as a
 // comment or a section.
-std::optional<std::string> WriteIniValue(std::string_view contents, std::string_view section, std::string_view key,
-                                         std::string_view value);
+std::optional<std::string> WriteIniValue(std::string_view contents, std::string_view section,
+                                         std::string_view key, std::string_view value);
 
 // An integer as the INI reader reads one: a text of three characters or more
 // that starts with "0x" or "0X" is hexadecimal; otherwise an optional sign and

@@ -28,7 +28,9 @@ SettingsPaths WorkOutSettingsPaths(SettingsPlatform& platform) {
   return paths;
 }
 
-int ReadLanguageSetting(const std::string& settingsFile) { return IniFile(settingsFile).ReadInteger(Section, Key, 0); }
+int ReadLanguageSetting(const std::string& settingsFile) {
+  return IniFile(settingsFile).ReadInteger(Section, Key, 0);
+}
 
 void WriteLanguageSetting(const std::string& settingsFile, int languageIndex) {
   IniFile(settingsFile).WriteInteger(Section, Key, languageIndex);

@@ -24,7 +24,8 @@ std::optional<std::string> Environment(const char* name) {
 // XDG_DOCUMENTS_DIR of user-dirs.dirs, read as xdg-user-dir does: the last
 // line that sets it, with a value in double quotes that is "$HOME/..." or an
 // absolute path; a backslash takes the next character as it is.
-std::optional<std::string> XdgDocumentsDir(const std::string& userDirsFile, const std::optional<std::string>& home) {
+std::optional<std::string> XdgDocumentsDir(const std::string& userDirsFile,
+                                           const std::optional<std::string>& home) {
   std::ifstream in(userDirsFile);
   std::optional<std::string> found;
   std::string line;
@@ -68,8 +69,10 @@ class PosixSettingsPlatform : public SettingsPlatform {
     const std::optional<std::string> home = Environment("HOME");
     const std::optional<std::string> config = Environment("XDG_CONFIG_HOME");
     std::optional<std::string> userDirs;
-    if (config) userDirs = *config + "/user-dirs.dirs";
-    else if (home) userDirs = *home + "/.config/user-dirs.dirs";
+    if (config)
+      userDirs = *config + "/user-dirs.dirs";
+    else if (home)
+      userDirs = *home + "/.config/user-dirs.dirs";
     if (userDirs) {
       if (auto xdg = XdgDocumentsDir(*userDirs, home)) return xdg;
     }
@@ -110,7 +113,9 @@ class PosixSettingsPlatform : public SettingsPlatform {
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-      temp = (targetPath.parent_path() / ("." + targetPath.filename().string() + "." + std::to_string(random()))).string();
+      temp =
+          (targetPath.parent_path() / ("." + targetPath.filename().string() + "." + std::to_string(random())))
+              .string();
       fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd < 0 && errno != EEXIST) return false;
     }

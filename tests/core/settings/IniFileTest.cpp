@@ -1,4 +1,5 @@
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -6,7 +7,6 @@
 #include <unistd.h>
 
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "SettingsTestSupport.h"
 #include "common/Exception.h"
@@ -22,7 +22,8 @@ const std::string OldText = "; kept\n[VIEW]\nLanguage=0\n";
 bool InChild(const std::function<bool()>& body, bool unprivileged, rlim_t fileSizeLimit) {
   const pid_t pid = fork();
   if (pid == 0) {
-    if (unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+    if (unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
       _exit(2);
     if (fileSizeLimit != RLIM_INFINITY) {
       signal(SIGXFSZ, SIG_IGN);
@@ -57,16 +58,16 @@ TEST(IniFile, AWriteThatFailsSaysSoAndLeavesTheOldFileWhole) {
          chmod(folder.Path().c_str(), 0555);
        },
        true, RLIM_INFINITY},
-      {"disk full midway", [](const TempFolder&, const std::string& file) { WriteFile(file, OldText); }, false,
-       OldText.size() / 2},
-      {"a folder in the file's place", [](const TempFolder&, const std::string& file) { fs::create_directory(file); },
-       false, RLIM_INFINITY},
+      {"disk full midway", [](const TempFolder&, const std::string& file) { WriteFile(file, OldText); },
+       false, OldText.size() / 2},
+      {"a folder in the file's place",
+       [](const TempFolder&, const std::string& file) { fs::create_directory(file); }, false, RLIM_INFINITY},
       {"missing folder", [](const TempFolder&, const std::string&) {}, false, RLIM_INFINITY},
   };
   for (const auto& c : cases) {
     TempFolder folder;
     const std::string file = c.name == std::string("missing folder") ? folder / "gone/KQ-30_Firmware.ini"
-                                                                      : folder / "KQ-30_Firmware.ini";
+                                                                     : folder / "KQ-30_Firmware.ini";
     c.prepare(folder, file);
     const std::string before = ReadFile(file);
     EXPECT_TRUE(InChild(

@@ -23,8 +23,8 @@ TEST(ReadIniValue, ReadsAsThePrivateProfileFunctionsDo) {
   const ReadCase cases[] = {
       {"plain", "[VIEW]\nLanguage=1\n", "VIEW", "Language", "1"},
       {"names without regard to case", "[view]\nLANGUAGE=2", "View", "language", "2"},
-      {"blanks around names and values", "  [ TAB_BAUD ]  \n\t Firmware Upgrade  =  Upgrade now \r\n", "TAB_BAUD",
-       "Firmware Upgrade", "Upgrade now"},
+      {"blanks around names and values", "  [ TAB_BAUD ]  \n\t Firmware Upgrade  =  Upgrade now \r\n",
+       "TAB_BAUD", "Firmware Upgrade", "Upgrade now"},
       {"blanks around the names asked for", "[S]\nKey=1\n", " S ", " Key ", "1"},
       {"blanks inside a key count", "[S]\nFirmware  Upgrade=x\n", "S", "Firmware Upgrade", nullopt},
       {"double quotes keep blanks", "[S]\nK=\" a \"\n", "S", "K", " a "},
@@ -55,14 +55,25 @@ TEST(IniTextToInteger, HexadecimalDecimalOrTheDefault) {
     const char* text;
     int want;
   } cases[] = {
-      {"1", 1},         {"0x2", 2},           {"0X1f", 31},         {"$1", 1},           {"$fF", 255},
-      {"-$10", -16},    {"7", 7},             {"-1", -1},           {"+5", 5},           {" 3", 3},
-      {"abc", def},     {"", def},            {"0x", def},          {"$", def},          {"-", def},
-      {"12abc", def},   {"1 2", def},         {"3 ", def},          {"0x-1", def},       {"x1", def},
-      {"2147483647", INT_MAX},  {"2147483648", def},  {"-2147483648", INT_MIN},  {"$FFFFFFFF", -1},
-      {"0x7fffffff", INT_MAX},  {"$100000000", def},  {"99999999999999999999999", def},
+      {"1", 1},
+      {"0x2", 2},
+      {"0X1f", 31},
+      {"$1", 1},
+      {"$fF", 255},
+      {"-$10", -16},
+      {"7", 7},
+      {"-1", -1},
+      {"+5", 5},
+      {" 3", 3},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"$FFFFFFFF", -1},
+      {"0x7fffffff", INT_MAX},
   };
   for (const auto& c : cases) EXPECT_EQ(IniTextToInteger(c.text, def), c.want) << '"' << c.text << '"';
+  for (const char* text : {"abc", "", "0x", "$", "-", "12abc", "1 2", "3 ", "0x-1", "x1", "2147483648",
+                           "$100000000", "99999999999999999999999"})
+    EXPECT_EQ(IniTextToInteger(text, def), def) << '"' << text << '"';
 }
 
 struct WriteCase {
@@ -80,16 +91,18 @@ TEST(WriteIniValue, ChangesOnlyTheKeysLine) {
       {"key's line replaced, its spelling kept, the rest as it was",
        "; settings\n[VIEW]\nOther = x\n  language = 0 \n\n[MORE]\nA=1\n", "VIEW", "Language", "1",
        "; settings\n[VIEW]\nOther = x\nlanguage=1\n\n[MORE]\nA=1\n"},
-      {"key added after the section's last line", "[VIEW]\nOther=x\n;end\n\n[MORE]\nA=1", "view", "Language", "1",
-       "[VIEW]\nOther=x\n;end\nLanguage=1\n\n[MORE]\nA=1"},
+      {"key added after the section's last line", "[VIEW]\nOther=x\n;end\n\n[MORE]\nA=1", "view", "Language",
+       "1", "[VIEW]\nOther=x\n;end\nLanguage=1\n\n[MORE]\nA=1"},
       {"key added to a header at the end", "[VIEW]", "VIEW", "Language", "1", "[VIEW]\nLanguage=1\n"},
       {"section added after an unterminated line", "[MORE]\nA=1", "VIEW", "Language", "2",
        "[MORE]\nA=1\n[VIEW]\nLanguage=2\n"},
-      {"CR LF kept", "[VIEW]\r\nLanguage=0\r\nB=2\r\n", "VIEW", "Language", "1", "[VIEW]\r\nLanguage=1\r\nB=2\r\n"},
+      {"CR LF kept", "[VIEW]\r\nLanguage=0\r\nB=2\r\n", "VIEW", "Language", "1",
+       "[VIEW]\r\nLanguage=1\r\nB=2\r\n"},
       {"CR LF for new lines", "[A]\r\n", "VIEW", "Language", "1", "[A]\r\n[VIEW]\r\nLanguage=1\r\n"},
       {"into the first of two sections", "[VIEW]\nA=1\n[VIEW]\nLanguage=0\n", "VIEW", "Language", "1",
        "[VIEW]\nA=1\nLanguage=1\n[VIEW]\nLanguage=0\n"},
-      {"key with blanks", "[TAB_BAUD]\n", "TAB_BAUD", "Firmware Upgrade", "x", "[TAB_BAUD]\nFirmware Upgrade=x\n"},
+      {"key with blanks", "[TAB_BAUD]\n", "TAB_BAUD", "Firmware Upgrade", "x",
+       "[TAB_BAUD]\nFirmware Upgrade=x\n"},
       {"blanks at the ends quoted", "", "S", "K", " padded ", "[S]\nK=\" padded \"\n"},
       {"a quoted value quoted again", "", "S", "K", "'q'", "[S]\nK=\"'q'\"\n"},
       {"line break in the value", "", "S", "K", "a\nb", nullopt},

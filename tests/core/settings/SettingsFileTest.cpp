@@ -45,14 +45,15 @@ TEST(SettingsPlatform, DocumentsFolderIsTheXdgOneElseHomesDocuments) {
   const struct {
     const char* name;
     bool home;
-    bool configHome;            // XDG_CONFIG_HOME set to @/config
-    const char* userDirs;       // the text of user-dirs.dirs, or none
+    bool configHome;       // XDG_CONFIG_HOME set to @/config
+    const char* userDirs;  // the text of user-dirs.dirs, or none
     std::optional<std::string> want;
   } cases[] = {
       {"XDG folder under $HOME", true, false, "XDG_DOCUMENTS_DIR=\"$HOME/Dokumente\"\n", "~/Dokumente"},
       {"XDG_CONFIG_HOME's file", true, true, "XDG_DOCUMENTS_DIR=\"$HOME/Docs\"\n", "~/Docs"},
       {"absolute, escaped, the last line wins", true, false,
-       "# XDG_DOCUMENTS_DIR=\"$HOME/no\"\nXDG_DOCUMENTS_DIR=\"$HOME/first\"\n  XDG_DOCUMENTS_DIR = \"@/My\\ \\\"Docs\"\n",
+       "# XDG_DOCUMENTS_DIR=\"$HOME/no\"\nXDG_DOCUMENTS_DIR=\"$HOME/first\"\n  XDG_DOCUMENTS_DIR = \"@/My\\ "
+       "\\\"Docs\"\n",
        "@/My \"Docs"},
       {"relative entry ignored", true, false, "XDG_DOCUMENTS_DIR=\"Docs\"\n", "~/Documents"},
       {"$HOME without a folder ignored", true, false, "XDG_DOCUMENTS_DIR=\"$HOME\"\n", "~/Documents"},
@@ -72,8 +73,11 @@ TEST(SettingsPlatform, DocumentsFolderIsTheXdgOneElseHomesDocuments) {
     ScopedEnv configEnv("XDG_CONFIG_HOME", c.configHome ? std::optional(root + "/config") : std::nullopt);
     // A file where the other variable would look, which must not be read.
     WriteFile(home + "/.config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/wrong\"\n");
-    if (c.userDirs) WriteFile((c.configHome ? root + "/config" : home + "/.config") + "/user-dirs.dirs", expand(c.userDirs));
-    else fs::remove(home + "/.config/user-dirs.dirs");
+    if (c.userDirs)
+      WriteFile((c.configHome ? root + "/config" : home + "/.config") + "/user-dirs.dirs",
+                expand(c.userDirs));
+    else
+      fs::remove(home + "/.config/user-dirs.dirs");
     const std::optional<std::string> got = DefaultSettingsPlatform().DocumentsFolder();
     EXPECT_EQ(got, c.want ? std::optional(expand(*c.want)) : std::nullopt) << c.name;
   }
@@ -94,7 +98,9 @@ class FoldersAt : public SettingsPlatform {
       : programDir_(std::move(programDir)), documents_(std::move(documents)) {}
   std::string ProgramDir() override { return programDir_; }
   std::optional<std::string> DocumentsFolder() override { return documents_; }
-  bool CreateFolders(const std::string& folder) override { return DefaultSettingsPlatform().CreateFolders(folder); }
+  bool CreateFolders(const std::string& folder) override {
+    return DefaultSettingsPlatform().CreateFolders(folder);
+  }
   bool ReplaceFile(const std::string& file, std::string_view contents) override {
     return DefaultSettingsPlatform().ReplaceFile(file, contents);
   }

@@ -59,5 +59,4 @@ class DeviceLink {
   void LineComplete();
 
   UnitPort& port_;
-  bool lineTooLong_ = false;
 };

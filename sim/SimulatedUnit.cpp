@@ -24,6 +24,38 @@ namespace command {
 enum : std::uint8_t { Run = 0x00, Read = 0x01, Write = 0x02, EraseAll = 0x03, Length = 0x08, BlankRow = 0x22 };
 }
 
+// The rates of the unit's RS-232 and NMEA ports, by the positions the
+// configuration sentence $PDBG,040,<rs232>,042,<nmea>,,,, gives.
+constexpr unsigned Rs232Rates[] = {115200, 57600, 38400, 19200, 9600, 4800};
+constexpr unsigned NmeaRates[] = {38400, 4800};
+
+// The two positions of a configuration sentence (checksum already checked);
+// nothing for any other line or a position outside its list.
+std::optional<std::pair<unsigned, unsigned>> RatePositions(const std::string& line) {
+  if (line.rfind("$PDBG,", 0) != 0) return std::nullopt;
+  std::vector<std::string> fields;
+  std::string field;
+  for (size_t i = 6; i < line.size() && line[i] != '*'; ++i) {
+    if (line[i] != ',') {
+      field += line[i];
+    } else {
+      fields.push_back(field);
+      field.clear();
+    }
+  }
+  fields.push_back(field);
+  auto position = [](const std::string& text, unsigned count) -> std::optional<unsigned> {
+    if (text.size() != 1 || text[0] < '0' || static_cast<unsigned>(text[0] - '0') >= count) return std::nullopt;
+    return static_cast<unsigned>(text[0] - '0');
+  };
+  if (fields.size() != 8 || fields[0] != "040" || fields[2] != "042") return std::nullopt;
+  for (size_t i = 4; i < 8; ++i)
+    if (!fields[i].empty()) return std::nullopt;
+  auto rs232 = position(fields[1], 6), nmea = position(fields[3], 2);
+  if (!rs232 || !nmea) return std::nullopt;
+  return std::pair{*rs232, *nmea};
+}
+
 std::string Hex(std::uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", value);
@@ -46,7 +78,8 @@ SimulatedUnit::SimulatedUnit(SimOptions options)
     : options_(std::move(options)),
       flash_(FlashSize, 0xFF),
       bootLoader_(options_.StartInBootLoader),
-      version_(options_.VersionText) {}
+      version_(options_.VersionText),
+      baud_(options_.Baud) {}
 
 SimulatedUnit::~SimulatedUnit() { Stop(); }
 
@@ -295,6 +328,12 @@ void SimulatedUnit::HandleLine(const std::string& line, unsigned speed, Clock::t
       version_ = version;
     }
     Log("software version is now " + version);
+  } else if (auto positions = RatePositions(line)) {
+    // It talks on its NMEA port, which takes the new rate from the next byte on.
+    options_.Rs232Baud = Rs232Rates[positions->first];
+    options_.NmeaBaud = options_.Baud = NmeaRates[positions->second];
+    baud_ = options_.Baud;
+    Log("port rates now RS-232 " + std::to_string(options_.Rs232Baud) + ", NMEA " + std::to_string(options_.Baud));
   }
 }
 

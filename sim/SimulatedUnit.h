@@ -8,7 +8,10 @@
 // restarts it into its boot loader, which speaks binary packets at 38400 baud
 // only and keeps a flash memory of its own; the run command brings the
 // application back, and a $PTPS,002,<version> notice it then hears becomes
-// the version it reports.
+// the version it reports. The port-rate sentence $PDBG,040,i,042,j,,,, sets
+// the rates of its RS-232 and NMEA ports (positions in the lists 115200,
+// 57600, 38400, 19200, 9600, 4800 and 38400, 4800); it talks on its NMEA
+// port, so from the next byte on it hears and answers only at that rate.
 //
 // The boot loader answers each request with one packet: a read with its
 // 8-byte header followed by the flash bytes asked for, the other requests
@@ -32,7 +35,7 @@
 #include "sim/UnitPackets.h"
 
 struct SimOptions {
-  unsigned Baud = 38400;              // the unit's NMEA port speed
+  unsigned Baud = 38400;              // the unit's NMEA port speed; $PDBG,040,i,042,j changes it
   std::string VersionText = "1.05";   // Software Version Code = (...)
   std::string FwVersion = "KQ30-AIS-1.05";
   std::string ModelId = "KQ-30";
@@ -94,6 +97,7 @@ class SimulatedUnit {
   std::vector<std::vector<std::uint8_t>> BootRequests() const;
   std::optional<std::uint32_t> LengthReceived() const;
   std::string SoftwareVersion() const;  // what the static-data answer reports
+  unsigned Baud() const { return baud_; }  // the speed it talks at now
 
   // Called with every line received, every answer and every boot-loader
   // request, for a log. Set it before Start.
@@ -145,6 +149,7 @@ class SimulatedUnit {
   std::optional<std::uint32_t> length_;
   std::string version_;
   std::atomic<int> answers_{0};
+  std::atomic<unsigned> baud_{0};
 
   // The line, used by the unit's thread only (and by Replug while it is gone).
   int staticRequests_ = 0;

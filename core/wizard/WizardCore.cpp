@@ -1,6 +1,11 @@
 #include "wizard/WizardCore.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "comm/platform/ComDeviceName.h"
+#include "codec/Sentence.h"
 #include "common/BaudRates.h"
 #include "ports/posix/LinuxPortPlatform.h"
 
@@ -60,4 +65,29 @@ void WizardCore::CreateSerialPort() {
 
 void WizardCore::StartWatching() {
   Lists.StartWatching(dispatcher_, [this] { Conn.DeviceChanged(); });
+}
+
+bool WizardCore::spbBaudRateClick(int rs232Index, int nmeaIndex) {
+  if (rs232Index < 0 || rs232Index >= static_cast<int>(DeviceLink::Rs232Rates.size()) || nmeaIndex < 0 ||
+      nmeaIndex >= static_cast<int>(DeviceLink::NmeaRates.size()))
+    return false;
+  ProcessSentenceDataStore().DBG = {.Codes = {40, 42, 999, 999},
+                                    .Values = {rs232Index, nmeaIndex, kAbsentDbgValue, kAbsentDbgValue},
+                                    .SubfieldLetter = 0};
+  if (!Link.SendSentence("P", "DBG")) return false;
+  // Closing the port discards what the driver has not sent yet: the sentence
+  // (under 32 bytes of 10 bits each) gets its time on the line first.
+  if (Port.Connected()) {
+    const uint32_t rate = std::max<uint32_t>(BaudRateValue(static_cast<TBaudRate>(Port.BaudRate())), 1);
+    const std::chrono::milliseconds lineTime{32 * 10 * 1000 / rate + 50};
+    if (Upgrade.Pause) Upgrade.Pause(lineTime);
+    else std::this_thread::sleep_for(lineTime);
+  }
+  // Only a connection that is there is ended: with no port open (Auto mode
+  // reports the unsent sentence as sent) the button must not start one.
+  Conn.Page.ConnectDown = false;
+  Conn.EndWantedConnection();
+  boxes_.Show(Texts.DeviceBaudRateHasBeenChanged + "\n" + Texts.PleaseChangePcBaudRateInAccordance,
+              Texts.BaudRateChanged, MsgButtons::OK, MsgIcon::None);
+  return true;
 }

@@ -33,6 +33,15 @@ class WizardCore {
   // connection.
   void StartWatching();
 
+  // The engineering page's "Baud Rate Config": tells the unit the rates of
+  // its RS-232 and NMEA ports by their positions in DeviceLink::Rs232Rates
+  // and DeviceLink::NmeaRates. Once the sentence is out the connection ends
+  // (the unit no longer talks at the old rate) and the user is told to set
+  // the PC to the new one. True when that happened; nothing is done for a
+  // position outside its list, and a sentence that could not be written has
+  // already been reported.
+  bool spbBaudRateClick(int rs232Index, int nmeaIndex);
+
   LanguageTexts Texts;
   std::unique_ptr<PortPlatform> Platform;
   TComm Comm;

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QLineEdit>
+#include <QShortcut>
 
 #include "app/Guarded.h"
 #include "common/BaudRates.h"
@@ -132,6 +133,15 @@ void TForm1::ConnectHandlers() {
   on(ui->cbxComPort, &QComboBox::activated, &TForm1::cbxComPortChange);
   on(ui->cbxComPort->lineEdit(), &QLineEdit::textEdited, &TForm1::cbxComPortChange);
   on(ui->cbxBaudRate, &QComboBox::activated, &TForm1::cbxBaudRateChange);
+  on(ui->spbBaudRate, &QToolButton::clicked, &TForm1::spbBaudRateClick);
+  // The rate lists show the device link's choice; a pick of the user's
+  // becomes it, so the unit's next rate line and the user agree.
+  connect(ui->cbxBaud_RS232, &QComboBox::activated, this, [this](int i) { Core->Link.BaudRs232Index = i; });
+  connect(ui->cbxBaud_NMEA, &QComboBox::activated, this, [this](int i) { Core->Link.BaudNmeaIndex = i; });
+  // The engineering page has no tab and no control leads to it.
+  auto* engineering = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12), this);
+  engineering->setContext(Qt::WindowShortcut);
+  on(engineering, &QShortcut::activated, &TForm1::ShowEngineeringPage);
 }
 
 void TForm1::SetDialogs(TfrmAbout* about, TfrmAgreement* agreement) {
@@ -314,6 +324,14 @@ void TForm1::ResetWizard() {
   Core->Conn.EndWantedConnection();
   ui->PageControlConf->setCurrentWidget(ui->TabSheetWelcome);
 }
+
+void TForm1::spbBaudRateClick() {
+  Core->spbBaudRateClick(ui->cbxBaud_RS232->currentIndex(), ui->cbxBaud_NMEA->currentIndex());
+  ShowSerialPage();
+  ui->spbBaudRate->setChecked(false);
+}
+
+void TForm1::ShowEngineeringPage() { ui->PageControlConf->setCurrentWidget(ui->TabSheetFirmwareUpgrade); }
 
 void TForm1::ImageLogoClick() { ShowAboutDialog(); }
 

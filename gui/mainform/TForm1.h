@@ -90,6 +90,9 @@ class TForm1 : public QMainWindow {
   void SpeedButtonFrmUpgFinishClick();
   void ImageLogoClick();
   void mnuAboutClick();
+  void spbBaudRateClick();
+  // Ctrl+Shift+F12: the engineering page, for technicians.
+  void ShowEngineeringPage();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

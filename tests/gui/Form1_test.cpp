@@ -672,6 +672,29 @@ class Form1Test : public QObject {
     QTest::keyClick(form, Qt::Key_PageUp, Qt::ControlModifier);
     QVERIFY(pages->currentWidget() != engineering);
   }
+
+  void ctrl_shift_f12_shows_the_engineering_page_whose_button_needs_an_open_port() {
+    auto* pages = Find<QStackedWidget>(form, "PageControlConf");
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QTest::keyClick(form, Qt::Key_F12, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(pages->currentWidget(), Find(form, "TabSheetFirmwareUpgrade"));
+    // Manual mode, no port open: the port-open error, the picks kept.
+    auto* rs232 = Find<QComboBox>(form, "cbxBaud_RS232");
+    auto* nmea = Find<QComboBox>(form, "cbxBaud_NMEA");
+    rs232->setCurrentIndex(4);
+    emit rs232->activated(4);
+    nmea->setCurrentIndex(1);
+    emit nmea->activated(1);
+    boxes.Answers = {MsgResult::OK};
+    Click("spbBaudRate");
+    QCOMPARE(boxes.Shown.size(), size_t(1));
+    QCOMPARE(boxes.Shown[0].Text, std::string("Serial port open error! Please check!"));
+    QCOMPARE(boxes.Shown[0].Caption, std::string("Error"));
+    QCOMPARE(rs232->currentIndex(), 4);
+    QCOMPARE(nmea->currentIndex(), 1);
+    QCOMPARE(pages->currentWidget(), Find(form, "TabSheetFirmwareUpgrade"));
+  }
 };
 
 KQ30_GUI_TEST_MAIN(Form1Test)

@@ -15,7 +15,7 @@ Result Stderr(const std::string& args) {
 
 TEST(CommandLine, HelpOfEveryCommandShowsItsUsage) {
   for (const std::string command :
-       {"", "connect", "ports", "sim", "firmware", "firmware info", "firmware dump", "firmware pack"}) {
+       {"", "connect", "baud", "ports", "sim", "firmware", "firmware info", "firmware dump", "firmware pack"}) {
     const Result r = Stdout(command + " --help");
     EXPECT_EQ(r.status, 0) << command << "\n" << r.output;
     EXPECT_NE(r.output.find("usage: kq30 " + command), std::string::npos) << command << "\n" << r.output;
@@ -52,6 +52,9 @@ TEST(CommandLine, MalformedValuesNameTheirOptionAndExitTwo) {
       {"connect --port 3 --device /dev/null", "Exactly 1 option from [--auto,--port,--device]"},
       {"connect", "Exactly 1 option from [--auto,--port,--device] is required"},
       {"connect --force=no --auto", "force"},
+      {"baud --port 3 --rs232 1200 --nmea 4800", "kq30 baud: --rs232: 1200 not in"},
+      {"baud --port 3 --rs232 4800 --nmea 9600", "--nmea: 9600 not in"},
+      {"baud --port 3 --nmea 4800", "--rs232 is required"},
       {"sim --baud 0", "kq30 sim: --baud: 0 is not from 1 to 4000000"},
       {"sim --nmea-baud ' 9600'", "--nmea-baud: ' 9600' is not a whole number"},
       {"sim --answer-after -1", "--answer-after: '-1' is not a whole number"},

@@ -1,5 +1,6 @@
 #include "sim/SimulatedUnit.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "PcSide.h"
@@ -69,4 +70,37 @@ TEST(SimulatedUnit, ChecksumOfTheWireFormat) {
   EXPECT_FALSE(SentenceChecksumOk("$PTST,,,,,00016*1"));
   EXPECT_FALSE(SentenceChecksumOk("PTST,,,,,00016*18"));
   EXPECT_FALSE(SentenceChecksumOk("$PTST,,,,,00016"));
+}
+
+TEST(SimulatedUnit, TakesTheRatesOfAValidConfigurationSentenceOnly) {
+  auto sentence = [](const std::string& body) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", sum);
+    return "$" + body + "*" + hex + "\r\n";
+  };
+  SimulatedUnit unit(InFolder("dbg"));
+  unit.Start();
+  {
+    PcSide pc(unit.LinkPath(), B38400);
+    ASSERT_TRUE(pc.ok());
+    for (const std::string& ignored :
+         {std::string("$PDBG,040,3,042,1,,,,*00\r\n"), sentence("PDBG,040,6,042,1,,,,"),
+          sentence("PDBG,040,3,042,2,,,,"), sentence("PDBG,041,3,042,1,,,,"), sentence("PDBG,040,3,042,1,999,0,,"),
+          sentence("PDBG,040,3,042,1,,,"),
+          sentence("PDBG,040,,042,1,,,,"), sentence("PORV,C,DBG,040,3,042,1,,,,")}) {
+      pc.Send(ignored);
+      pc.Send("$PTST,,,,,00016*18\r\n");
+      EXPECT_NE(pc.Receive().find("RS232=(38400) NMEA=(38400)"), std::string::npos) << ignored;
+    }
+    EXPECT_EQ(unit.Baud(), 38400u);
+    pc.Send(sentence("PDBG,040,3,042,1,,,,"));
+    pc.Send("$PTST,,,,,00016*18\r\n");
+    EXPECT_EQ(pc.Receive(), "");  // already at 4800
+    EXPECT_EQ(unit.Baud(), 4800u);
+  }
+  PcSide slow(unit.LinkPath(), B4800);
+  slow.Send("$PTST,,,,,00016*18\r\n");
+  EXPECT_NE(slow.Receive().find("RS232=(19200) NMEA=(4800)"), std::string::npos);
 }

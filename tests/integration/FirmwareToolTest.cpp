@@ -1,8 +1,10 @@
 // The `kq30 firmware` commands as a user runs them: the built tool on files
 // in a scratch folder, and round trips through an independent Intel HEX
 // producer (srec_cat from srecord).
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -142,13 +144,68 @@ TEST_F(FirmwareTool, PackRefusesBadInputAndLeavesTheOutputAlone) {
       {Quoted(dir_ / "good.hex") + " --version " + std::string(32, '9') + " --date d", "longer than 31"},
       {Quoted(dir_ / "good.hex") + " --version 1 --date " + std::string(24, '9'), "longer than 23"},
       {Quoted(dir_ / "absent.hex") + " --version 1 --date d", "cannot read"},
+      {Quoted(dir_ / "past.hex") + " --version 1 --date d",
+       "program data at 0x1D090000-0x1D09000F would not"},
   };
+  WriteText(dir_ / "past.hex", GoodHex.substr(0, GoodHex.size() - 12) + ":020000041D09D4\n" +
+                                   ":10000000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n");
   for (const auto& c : cases) {
     const Result r = RunShell(Tool() + " firmware pack " + c.args + " -o " + Quoted(out));
     EXPECT_EQ(r.status, 1) << c.args << "\n" << r.output;
     EXPECT_NE(r.output.find(c.words), std::string::npos) << r.output;
     EXPECT_EQ(ReadAll(out), before) << c.args;
   }
+}
+
+TEST_F(FirmwareTool, InputsAndOutputsThatAreNoPlainFilesAreRefusedBeforeWriting) {
+  const fs::path file = PackGood(), image = dir_ / "image.bin";
+  WriteText(dir_ / "good.hex", GoodHex);
+  fs::create_hard_link(file, dir_ / "other-name.bin");
+  fs::create_directory(dir_ / "folder");
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  const auto before = ReadAll(file);
+  const std::string pack = " --version 1 --date d";
+  const struct {
+    std::string args, words;
+  } cases[] = {
+      {"dump " + Quoted(dir_ / "folder") + " -o " + Quoted(image), "is a folder, not a regular file"},
+      {"dump /dev/zero -o " + Quoted(image), "\"/dev/zero\" is a character device, not a regular file"},
+      {"dump " + Quoted(dir_ / "pipe") + " -o " + Quoted(image), "is a pipe, not a regular file"},
+      {"dump " + Quoted(file) + " -o " + Quoted(file), "is the input file"},
+      {"dump " + Quoted(file) + " -o " + Quoted(dir_ / "other-name.bin"), "is the input file"},
+      {"dump " + Quoted(file) + " -o " + Quoted(dir_ / "pipe"), "is a pipe, not a regular file"},
+      {"dump " + Quoted(file / "x") + " -o " + Quoted(image),
+       "cannot read \"" + (file / "x").string() + "\": Not a directory"},
+      {"pack /dev/zero -o " + Quoted(image) + pack, "is a character device, not a regular file"},
+      {"pack " + Quoted(dir_ / "good.hex") + " -o " + Quoted(dir_ / "good.hex") + pack, "is the input file"},
+      {"pack " + Quoted(dir_ / "good.hex") + " -o " + Quoted(dir_ / "folder") + pack, "is a folder"},
+  };
+  for (const auto& c : cases) {
+    const Result r = RunShell("timeout 10 " + Tool() + " firmware " + c.args);
+    EXPECT_EQ(r.status, 1) << c.args << "\n" << r.output;
+    EXPECT_NE(r.output.find(c.words), std::string::npos) << c.args << "\n" << r.output;
+  }
+  EXPECT_EQ(ReadAll(file), before);
+  EXPECT_EQ(ReadAll(dir_ / "good.hex"), std::vector<std::uint8_t>(GoodHex.begin(), GoodHex.end()));
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir_)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"KQ-30.bin", "folder", "good.hex", "other-name.bin", "pipe"}));
+}
+
+TEST_F(FirmwareTool, PackNotesWhatItLeftOutAndWarnsOfALongVersion) {
+  // Configuration words beside the program, as a compiler writes them.
+  WriteText(dir_ / "config.hex", GoodHex.substr(0, GoodHex.size() - 12) + ":020000041FC01B\n" +
+                                     ":10000000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n");
+  const fs::path out = dir_ / "KQ-30.bin";
+  const Result r = RunShell(Tool() + " firmware pack " + Quoted(dir_ / "config.hex") + " -o " + Quoted(out) +
+                            " --version " + std::string(26, '7') + " --date d");
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("left out: 0x1FC00000-0x1FC0000F\n"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("the version text is 26 characters long; the unit is told only its first 25"),
+            std::string::npos)
+      << r.output;
+  EXPECT_EQ(RunShell(Tool() + " firmware info " + Quoted(out)).status, 0);
 }
 
 TEST_F(FirmwareTool, UsageErrorsExitTwo) {
@@ -160,6 +217,13 @@ TEST_F(FirmwareTool, UsageErrorsExitTwo) {
     const Result r = RunShell(Tool() + " " + args);
     EXPECT_EQ(r.status, 2) << args << "\n" << r.output;
     EXPECT_NE(r.output.find("usage: kq30 firmware"), std::string::npos) << r.output;
+  }
+  // The version text must fit the sentence that tells the unit its new version.
+  for (const std::string version : {"'1.0$'", "1,0", "\"$(printf '1.0\\303\\251')\""}) {
+    const Result r = RunShell(Tool() + " firmware pack x -o y --date d --version " + version);
+    EXPECT_EQ(r.status, 2) << version << "\n" << r.output;
+    EXPECT_NE(r.output.find("kq30 firmware pack: --version: the version text holds"), std::string::npos)
+        << r.output;
   }
 }
 

@@ -163,6 +163,14 @@ TEST(FirmwarePacker, RefusesWhatWouldNotMakeAGoodFile) {
       {records(good), "v", std::string(24, 'd'), "longer than 23 characters"},
       {records(good), std::string("1.0\0x", 5), "d", "control character"},
       {records(good), "1.0", "2026/01/01\r\n", "control character"},
+      {records(good), "1.0$", "d", "holds '$'"},
+      {records(good), "1!", "d", "holds '!'"},
+      {records(good), "1*2", "d", "holds '*'"},
+      {records(good), "1,2", "d", "holds ','"},
+      {records(good), "1\\2", "d", "holds '\\'"},
+      {records(good), "1^2", "d", "holds '^'"},
+      {records(good), "~1", "d", "holds '~'"},
+      {records(good), "1.0\xC3\xA9", "d", "outside ASCII"},
       {records(HexLine(2, 0, {0x10, 0x00}) + HexLine(0, 0, {1}) + Eof), "v", "d", "extended segment"},
       {records(HexLine(4, 0, {0x1F, 0xC0}) + HexLine(0, 0, {1, 2}) + Eof), "v", "d", "not be fit to flash"},
       {records(Eof), "v", "d", "no data for the unit's program flash"},
@@ -171,4 +179,46 @@ TEST(FirmwarePacker, RefusesWhatWouldNotMakeAGoodFile) {
     const std::string error = ErrorOf([&] { PackFirmwareFile(c.records, c.version, c.date); });
     EXPECT_NE(error.find(c.words), std::string::npos) << c.words << " gave: " << error;
   }
+}
+
+TEST(FirmwarePacker, RefusesProgramDataTheLoaderWouldSkipNamingIt) {
+  // Each file also holds good data, so the packed file alone would be fit.
+  const std::string good = Ela1D00 + HexLine(0, 0, {1, 2, 3, 4});
+  const struct {
+    std::string hex;
+    const char* ranges;
+  } cases[] = {
+      // Flash the unit has but the firmware file cannot reach.
+      {HexLine(4, 0, {0x1D, 0x09}) + HexLine(0, 0x0000, Ramp(16)), "0x1D090000-0x1D09000F"},
+      // A long record split at 0x1D090010: its first piece runs on and is kept.
+      {HexLine(4, 0, {0x1D, 0x08}) + HexLine(0, 0xFFF0, Ramp(100)), "0x1D090010-0x1D090053"},
+      // A record under 0x1CFF that runs on into the program flash.
+      {HexLine(4, 0, {0x1C, 0xFF}) + HexLine(0, 0xFFF8, Ramp(16)), "0x1D000000-0x1D000007"},
+      // Flash the unit does not have, and program flash by its cached address.
+      {HexLine(4, 0, {0x1D, 0x10}) + HexLine(0, 0, Ramp(2)) + HexLine(0, 2, Ramp(2)),
+       "0x1D100000-0x1D100003"},
+      {HexLine(4, 0, {0x9D, 0x00}) + HexLine(0, 0x1000, Ramp(4)) + HexLine(4, 0, {0xBD, 0x00}) +
+           HexLine(0, 0, Ramp(4)),
+       "0x9D001000-0x9D001003, 0xBD000000-0xBD000003"},
+  };
+  for (const auto& c : cases) {
+    const std::string error = ErrorOf([&] { PackFirmwareFile(ReadIntelHex(good + c.hex + Eof), "v", "d"); });
+    EXPECT_NE(error.find(std::string("program data at ") + c.ranges + " would not reach the unit"),
+              std::string::npos)
+        << c.ranges << " gave: " << error;
+  }
+}
+
+TEST(FirmwarePacker, ListsWhatItLeavesOutsideTheProgramFlash) {
+  // Data before any extended address record lies at 0x0000xxxx; the
+  // configuration words come in two records that touch, and out of order.
+  const std::string hex = HexLine(0, 0x0010, Ramp(4)) + Ela1D00 + HexLine(0, 0, Ramp(64)) +
+                          HexLine(4, 0, {0x1F, 0xC0}) + HexLine(0, 0x3000, Ramp(16)) +
+                          HexLine(0, 0x2FF0, Ramp(16)) + HexLine(0, 0x0000, Ramp(8)) + Eof;
+  std::vector<HexAddressRange> skipped;
+  const FirmwareFile loaded = ParseFirmwareImage(PackFirmwareFile(ReadIntelHex(hex), "v", "d", &skipped));
+  EXPECT_EQ(loaded.Verdict, fvFit) << loaded.Reason;
+  EXPECT_EQ(skipped, (std::vector<HexAddressRange>{
+                         {0x00000010, 0x00000013}, {0x1FC00000, 0x1FC00007}, {0x1FC02FF0, 0x1FC0300F}}));
+  EXPECT_EQ(DescribeRanges(skipped, 2), "0x00000010-0x00000013, 0x1FC00000-0x1FC00007 and 1 more");
 }

@@ -438,9 +438,12 @@ TEST(SplitDegrees, SplitsDegreesMinutesAndFraction) {
   };
   // 179.999f is 179.998993: 0.998993 * 60 = 59.939575 in single precision.
   // 0.99999994f * 60 = 59.9999962, whose fraction 0.9999962 is cut to 99999.
+  // The minutes are single precision: in double, 4.7833333f (4 degrees 47
+  // minutes) would give 46.99999 and 0.0592111647f 3.55266.
   for (const Row& row :
        {Row{25.5f, 25, 30, 0}, Row{121.25f, 121, 15, 0}, Row{0.0f, 0, 0, 0}, Row{5.0078125f, 5, 0, 46875},
-        Row{179.999f, 179, 59, 93957}, Row{0.99999994f, 0, 59, 99999}}) {
+        Row{179.999f, 179, 59, 93957}, Row{0.99999994f, 0, 59, 99999}, Row{4.7833333f, 4, 47, 0},
+        Row{0.0592111647f, 0, 3, 55267}}) {
     const SplitDegreesResult r = SplitDegrees(row.Value);
     EXPECT_EQ(r.Degrees, row.Degrees) << row.Value;
     EXPECT_EQ(r.Minutes, row.Minutes) << row.Value;

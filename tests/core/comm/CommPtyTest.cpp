@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <thread>
 
 #include "PseudoTerminal.h"
@@ -38,6 +41,25 @@ class CommPtyTest : public ::testing::Test {
     ASSERT_TRUE(comm.Connected());
   }
   bool Pump(const std::function<bool()>& done) { return dispatcher.RunUntil(done, 3s); }
+  // Runs action on a thread of its own while this thread, the window thread,
+  // does nothing, and says whether it returned within the deadline. One that
+  // did not is released by running the window thread's queue, so that the
+  // test fails instead of hanging.
+  bool ReturnsWithin(std::chrono::milliseconds deadline, std::function<void()> action) {
+    std::packaged_task<void()> task(std::move(action));
+    std::future<void> done = task.get_future();
+    std::thread runner(std::move(task));
+    const auto finished = [&] { return done.wait_for(0s) == std::future_status::ready; };
+    const bool inTime = done.wait_for(deadline) == std::future_status::ready;
+    for (auto giveUp = std::chrono::steady_clock::now() + 5s; !finished(); dispatcher.RunFor(10ms)) {
+      if (std::chrono::steady_clock::now() > giveUp) {
+        std::fprintf(stderr, "the action still blocks with the window thread's queue run\n");
+        std::abort();
+      }
+    }
+    runner.join();
+    return inTime;
+  }
 
   PseudoTerminal pty;
   QueueDispatcher dispatcher;
@@ -318,7 +340,7 @@ TEST_F(CommPtyTest, NotificationQueuedBeforeCloseRaisesNothing) {
   for (int i = 0; i < 300 && dispatcher.Queued() == 0; ++i) std::this_thread::sleep_for(1ms);
   ASSERT_EQ(dispatcher.Queued(), 1u);
   auto start = std::chrono::steady_clock::now();
-  comm.Close();
+  ASSERT_TRUE(ReturnsWithin(5s, [&] { comm.Close(); })) << "Close waits for the window thread";
   EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
   EXPECT_EQ(dispatcher.RunPending(), 1u);
   EXPECT_EQ(events, 0);
@@ -334,7 +356,8 @@ TEST_F(CommPtyTest, PortDestroyedWithANotificationQueued) {
   ASSERT_TRUE(port->Connected());
   pty.Send("x");
   for (int i = 0; i < 300 && dispatcher.Queued() == 0; ++i) std::this_thread::sleep_for(1ms);
-  port.reset();
+  ASSERT_EQ(dispatcher.Queued(), 1u);
+  ASSERT_TRUE(ReturnsWithin(5s, [&] { port.reset(); })) << "destruction waits for the window thread";
   dispatcher.RunPending();
   EXPECT_EQ(events, 0);
 }

@@ -117,3 +117,31 @@ TEST(DeviceLink, TheLogKeepsTheNewestLines) {
   EXPECT_EQ(r.link.MemoRecord.Lines().front(), "line 10");
   EXPECT_EQ(r.link.MemoRecord.Added(), LineLog::MaxLines + 10);
 }
+
+TEST(DeviceLink, TakesWhatReadGivesWhateverCountTheWakeUpReported) {
+  // The count a wake-up reports may be more than Read then gives (nothing is
+  // made up, and a wild count allocates nothing huge) or less than is waiting
+  // (the rest is left for the next wake-up); lines come out as if the bytes
+  // had arrived in one piece.
+  const std::string waiting = "ab\ncd\r\n";
+  const struct {
+    uint32_t reported;
+    size_t taken;
+  } cases[] = {{100, 7}, {UINT32_MAX, 7}, {2, 2}, {4, 4}, {0, 0}};
+  for (const auto& c : cases) {
+    LinkRig r;
+    r.port.Incoming = waiting;
+    r.link.DeviceDataReceived(c.reported);
+    EXPECT_EQ(r.bootBytes, waiting.substr(0, c.taken)) << c.reported;
+    EXPECT_EQ(r.port.Incoming, waiting.substr(c.taken)) << c.reported;
+    r.Arrive("");
+    EXPECT_EQ(r.bootBytes, waiting) << c.reported;
+    EXPECT_EQ(r.evaluated, (std::vector<std::string>{"ab\r\n", "cd\r\n"})) << c.reported;
+  }
+  LinkRig closed;
+  closed.port.Incoming = waiting;
+  closed.port.Close();
+  closed.link.DeviceDataReceived(7);  // Read gives -1
+  EXPECT_TRUE(closed.bootBytes.empty());
+  EXPECT_TRUE(closed.link.ReplyLine.empty());
+}

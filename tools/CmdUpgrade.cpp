@@ -46,10 +46,8 @@ int Recover(const UpgradeArgs& a, UnitSession& session) {
   core.Conn.cbxComPortChange(*found);
   // The new application gets its version notice at --baud, else where the
   // boot loader listens.
-  int position = BaudChoicePosition(UpgradeSequencer::BootLoaderRateCode);
-  for (int p = 0; a.baudGiven && p < static_cast<int>(BaudChoices.size()); ++p)
-    if (a.port.baud == BaudRateNames[BaudChoices[p]]) position = p;
-  core.Conn.Page.BaudRateIndex = position;
+  core.Conn.Page.BaudRateIndex =
+      a.baudGiven ? BaudPosition(a.port.baud) : BaudChoicePosition(UpgradeSequencer::BootLoaderRateCode);
   std::printf("port: COM%s (the unit waits in its boot loader)\n", found->c_str());
   std::printf("file_version: %s (%s)\n", Printable(core.Firmware.Version).c_str(),
               Printable(core.Firmware.Date).c_str());

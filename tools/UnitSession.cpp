@@ -16,11 +16,6 @@ std::vector<std::string> BaudRates() {
   return rates;
 }
 
-int BaudPosition(const std::string& rate) {
-  const auto rates = BaudRates();
-  return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
-}
-
 std::string Duration(std::chrono::seconds s) {
   char text[32];
   if (s.count() >= 60) std::snprintf(text, sizeof text, "%ld min %02ld s", long(s.count() / 60), long(s.count() % 60));
@@ -28,6 +23,11 @@ std::string Duration(std::chrono::seconds s) {
   return text;
 }
 }  // namespace
+
+int BaudPosition(const std::string& rate) {
+  const auto rates = BaudRates();
+  return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
+}
 
 std::string Printable(const std::string& text) {
   std::string out;
@@ -148,20 +148,12 @@ std::vector<std::string> UnitSession::PortsToAsk(const PortArgs& a) {
 bool UnitSession::OpenDirect(const PortArgs& a) {
   const std::string port = PortText(a);
   if (port.empty()) return false;
-  UnitPort& p = Core.Port;
   // The rate is the page's too: the version notice at the end of a write
   // goes to the new application at it.
   Core.Conn.Page.BaudRateIndex = BaudPosition(a.baud);
-  p.SetDeviceName("\\\\.\\COM" + port);
-  p.SetBaudRate(BaudChoices[BaudPosition(a.baud)]);
-  p.Open();
-  if (!p.Connected()) {
-    std::fprintf(stderr, "kq30 %s: COM%s does not open (see kq30 ports)\n", command_.c_str(), port.c_str());
-    return false;
-  }
-  p.SetRTS(true);
-  p.SetDTR(true);
-  return true;
+  if (OpenComPort(Core.Port, port, BaudChoices[Core.Conn.Page.BaudRateIndex])) return true;
+  std::fprintf(stderr, "kq30 %s: COM%s does not open (see kq30 ports)\n", command_.c_str(), port.c_str());
+  return false;
 }
 
 int UnitSession::RunUpgrade(const std::function<bool()>& start) {

@@ -65,6 +65,9 @@ class UnitSession {
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
+// The position of a rate ("38400") in the serial-port page's list.
+int BaudPosition(const std::string& rate);
+
 // Unit text made safe for a terminal: control characters and bytes above
 // 0x7E as \xHH, so a unit's reply can neither clear nor retitle the terminal.
 std::string Printable(const std::string& text);

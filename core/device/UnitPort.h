@@ -20,3 +20,18 @@ class UnitPort {
   virtual int32_t Read(void* buffer, int32_t count) = 0;
   virtual int32_t Write(const void* buffer, int32_t count) = 0;
 };
+
+// The device name the wizard builds from a COM number's text.
+inline constexpr char ComDevicePrefix[] = "\\\\.\\COM";
+
+// Opens COM port comNumber at rateCode as a connection does, with RTS and
+// DTR raised; true when it is open. The port must be closed.
+inline bool OpenComPort(UnitPort& port, const std::string& comNumber, int rateCode) {
+  port.SetDeviceName(ComDevicePrefix + comNumber);
+  port.SetBaudRate(rateCode);
+  port.Open();
+  if (!port.Connected()) return false;
+  port.SetRTS(true);
+  port.SetDTR(true);
+  return true;
+}

@@ -7,7 +7,6 @@
 #include "common/Exception.h"
 
 namespace {
-const char* const ComDevicePrefix = "\\\\.\\COM";
 const char* const NoticeInProcess = "   Upgrade in process!               Please wait a moment";
 const char* const NoticeFinished = "        Upgrade finished        Please restart your device!";
 constexpr uint16_t BootLoaderRequest = 8;
@@ -116,13 +115,7 @@ bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
   if (ChosenRate && ChosenRate() != BootLoaderRateCode) {
     port_.Close();
     if (Pause) Pause(BootLoaderPause);
-    port_.SetDeviceName(ComDevicePrefix + (ChosenPort ? ChosenPort() : std::string()));
-    port_.SetBaudRate(BootLoaderRateCode);
-    port_.Open();
-    if (port_.Connected()) {
-      port_.SetRTS(true);
-      port_.SetDTR(true);
-    }
+    OpenComPort(port_, ChosenPort ? ChosenPort() : std::string(), BootLoaderRateCode);
   }
   StartProgramming();
   return true;

@@ -3,10 +3,6 @@
 #include "common/BaudRates.h"
 #include "common/Exception.h"
 
-namespace {
-const char* const ComDevicePrefix = "\\\\.\\COM";
-}
-
 BootLoaderRescue::BootLoaderRescue(UnitPort& port, Connection& conn, UpgradeSequencer& upgrade,
                                    const FirmwareFile& firmware, MessageBoxes& boxes)
     : port_(port), conn_(conn), upgrade_(upgrade), firmware_(firmware), boxes_(boxes) {}
@@ -20,18 +16,13 @@ void BootLoaderRescue::AttemptTimedOut(const std::vector<std::string>& ports) {
 
 bool BootLoaderRescue::OpenAtBootLoaderRate(const std::string& port) {
   port_.Close();
-  port_.SetDeviceName(ComDevicePrefix + port);
-  port_.SetBaudRate(UpgradeSequencer::BootLoaderRateCode);
-  port_.Open();
-  if (!port_.Connected()) return false;
   try {
-    port_.SetRTS(true);
-    port_.SetDTR(true);
+    return OpenComPort(port_, port, UpgradeSequencer::BootLoaderRateCode);
   } catch (const Exception&) {
+    // A device that went as it was opened.
     port_.Close();
     return false;
   }
-  return true;
 }
 
 std::optional<std::string> BootLoaderRescue::FindBootLoader(const std::vector<std::string>& ports) {

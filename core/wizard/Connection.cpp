@@ -8,7 +8,6 @@
 namespace {
 const char* const EndOfStaticData = "[END OF STATIC DATA]";
 const char* const DetectingFailed = "Serial port detecting failed!";
-const char* const ComDevicePrefix = "\\\\.\\COM";
 }  // namespace
 
 Connection::Connection(UnitPort& port, PortLists& lists, WizardTimer& timer1, WizardTimer& timerConnection,
@@ -188,13 +187,7 @@ void Connection::ConnectionStep() {
         if (ConnectTicks == 0) {
           if (!port_.Connected()) {
             int position = std::clamp(Page.BaudRateIndex, 0, static_cast<int>(BaudChoices.size()) - 1);
-            port_.SetBaudRate(BaudChoices[position]);
-            port_.SetDeviceName(ComDevicePrefix + Page.ComPortText);
-            port_.Open();
-            if (port_.Connected()) {
-              port_.SetRTS(true);
-              port_.SetDTR(true);
-            }
+            OpenComPort(port_, Page.ComPortText, BaudChoices[position]);
           }
           if (!port_.Connected()) {
             Fail(texts_.PortOpenError, texts_.Error, MsgIcon::Error);
@@ -248,12 +241,7 @@ void Connection::OpenPortNumber(int n) {
   port_.Close();
   if (port_.Connected()) return;
   SelectPortEntry(std::to_string(n));
-  port_.SetDeviceName(ComDevicePrefix + Page.ComPortText);
-  port_.Open();
-  if (port_.Connected()) {
-    port_.SetRTS(true);
-    port_.SetDTR(true);
-  }
+  OpenComPort(port_, Page.ComPortText, port_.BaudRate());
 }
 
 void Connection::ManualConnectStep() {

@@ -10,12 +10,9 @@
 #include "common/Exception.h"
 #include "settings/IniText.h"
 
-namespace {
-
-// The file's text: empty for a missing file, nothing for one that is there
-// but can't be read. Only regular files are read: a pipe put in the file's
-// place would block the reader forever.
-std::optional<std::string> ReadText(const std::string& fileName) {
+// Only regular files are read: a pipe put in the file's place would block the
+// reader forever.
+std::optional<std::string> ReadIniFileText(const std::string& fileName) {
   std::error_code ec;
   const auto status = std::filesystem::status(fileName, ec);
   if (status.type() == std::filesystem::file_type::not_found) return std::string();
@@ -29,14 +26,12 @@ std::optional<std::string> ReadText(const std::string& fileName) {
   }
 }
 
-}  // namespace
-
 IniFile::IniFile(std::string fileName, SettingsPlatform& platform)
     : fileName_(std::move(fileName)), platform_(platform) {}
 
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue) const {
-  const std::optional<std::string> text = ReadText(fileName_);
+  const std::optional<std::string> text = ReadIniFileText(fileName_);
   if (!text) return defaultValue;
   return ReadIniValue(*text, section, key).value_or(defaultValue);
 }
@@ -48,7 +43,7 @@ int IniFile::ReadInteger(const std::string& section, const std::string& key, int
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
   // A file that is there but can't be read is not written either: its
   // contents would be lost.
-  const std::optional<std::string> text = ReadText(fileName_);
+  const std::optional<std::string> text = ReadIniFileText(fileName_);
   std::optional<std::string> changed;
   if (text) changed = WriteIniValue(*text, section, key, value);
   if (!changed || !platform_.ReplaceFile(fileName_, *changed))

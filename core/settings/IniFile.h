@@ -2,9 +2,14 @@
 // An INI file on disk, one object per operation: each read reads the file,
 // each write reads it, changes one key and replaces it whole, so nothing is
 // held open between operations. See IniText.h for how the text is read.
+#include <optional>
 #include <string>
 
 #include "settings/SettingsPlatform.h"
+
+// The whole text of an INI file: empty for a missing file, nothing for one
+// that is there but can't be read.
+std::optional<std::string> ReadIniFileText(const std::string& fileName);
 
 class IniFile {
  public:

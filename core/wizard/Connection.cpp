@@ -30,6 +30,18 @@ void Connection::ShowConnectionStatus(int index, const std::string& text) {
   Page.StatusText = text;
 }
 
+void Connection::ShowButtonCaption() {
+  if (Page.ConnectTag == 0 || Page.ConnectTag == 1) Page.ConnectCaption = texts_.ButtonCaptions[Page.ConnectTag];
+}
+
+void Connection::ShowStatusText() {
+  switch (ConnectPhase) {
+    case TConnectPhase::Disconnected: Page.StatusText = texts_.Disconnect; break;
+    case TConnectPhase::Connecting: Page.StatusText = texts_.Connecting; break;
+    case TConnectPhase::Connected: Page.StatusText = texts_.Connected; break;
+  }
+}
+
 void Connection::ResetConnection() {
   ConnectPhase = TConnectPhase::Disconnected;
   ConnectTicks = 0;

@@ -84,6 +84,10 @@ class Connection {
   // cbxComPort from the port lists: entry 0 selected, or the single "N/A".
   void FillPortList();
   void ShowConnectionStatus(int index, const std::string& text);
+  // After a language is loaded: the connect button's caption for its tag,
+  // and the status text for the connect phase, in the new language.
+  void ShowButtonCaption();
+  void ShowStatusText();
 
  private:
   void ConnectionStep();

@@ -71,7 +71,7 @@ void TakeUpgradePictures(TForm1* form, const QDir& dir, int port) {
   auto* status = Control<QLabel>(form, "LabelConnectionStatus");
   QTimer::singleShot(0, [=] {
     Save(form, dir, QStringLiteral("9-connecting"));
-    WaitFor([=] { return status->text() == QStringLiteral("Connected..."); }, [=] {
+    WaitFor([=] { return status->text() == QString::fromStdString(form->Core->Texts.Connected); }, [=] {
       Save(form, dir, QStringLiteral("10-connected"));
       Control<QAbstractButton>(form, "SB_COMPortDetectContinue")->click();
       Save(form, dir, QStringLiteral("11-version"));

@@ -13,17 +13,13 @@ class TfrmAbout;
 class TfrmAbout : public QDialog {
   Q_OBJECT
  public:
-  // Longest line the read-me box takes; a longer line of the file is shown
-  // in pieces of this many characters, each a line of its own.
-  static constexpr int ReadMePieceLength = 499;
-
   explicit TfrmAbout(QWidget* parent = nullptr);
   ~TfrmAbout() override;
 
-  // Replaces the read-me text by the lines of the file at path. A file that
-  // cannot be opened leaves the text as it is; a read error ends the loading
-  // with the lines read so far.
-  void LoadReadMe(const QString& path);
+  // Replaces the read-me text by the lines of the file at path, written in
+  // codePage (English by default). A file that cannot be opened leaves the
+  // text as it is; a read error ends the loading with the lines read so far.
+  void LoadReadMe(const QString& path, int codePage = 1250);
 
  public slots:
   void btnOKClick();

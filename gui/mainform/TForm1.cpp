@@ -128,6 +128,8 @@ void TForm1::ConnectHandlers() {
   on(ui->SpeedButtonFrmUpgFinish, &QToolButton::clicked, &TForm1::SpeedButtonFrmUpgFinishClick);
   on(ui->ImageLogo, &ClickableImage::clicked, &TForm1::ImageLogoClick);
   on(ui->mnuAbout, &QAction::triggered, &TForm1::mnuAboutClick);
+  for (QAction* entry : {ui->mnuLangEnglish, ui->mnuLangTraChinese, ui->mnuLangSimpChinese})
+    connect(entry, &QAction::triggered, this, Guarded([this, entry] { mnuLangTraChineseClick(entry); }));
   // The two list handlers answer the user only: a pick from the list, or a
   // port number typed in. Selections made by the wizard itself do not run them.
   on(ui->cbxComPort, &QComboBox::activated, &TForm1::cbxComPortChange);

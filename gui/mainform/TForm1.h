@@ -90,6 +90,8 @@ class TForm1 : public QMainWindow {
   void SpeedButtonFrmUpgFinishClick();
   void ImageLogoClick();
   void mnuAboutClick();
+  // The three language entries: the sender's tag picks the language.
+  void mnuLangTraChineseClick(QObject* sender);
   void spbBaudRateClick();
   // Ctrl+Shift+F12: the engineering page, for technicians.
   void ShowEngineeringPage();
@@ -131,6 +133,9 @@ class TForm1 : public QMainWindow {
   // The device and description of the port in cbxComPort, and why it can't be
   // opened when that is so.
   void ShowPortDetails();
+
+  // Where the language file's captions go.
+  class Captions;
 
   std::unique_ptr<Ui::TForm1> ui;
   size_t memoLinesShown_ = 0;  // of the device link's line log

@@ -51,9 +51,6 @@ void TForm1::LoadFirmwareFile() {
   }
 }
 
-// The saved language on the three windows.
-void TForm1::ApplySavedLanguage() {}
-
 // While the serial port object is closed, the port picked or typed becomes
 // its device.
 void TForm1::cbxComPortChange() { Core->Conn.cbxComPortChange(ui->cbxComPort->currentText().toStdString()); }

@@ -362,9 +362,12 @@ class Form1Test : public QObject {
     QCOMPARE(english->property("tag").toInt(), 0);
     QCOMPARE(traditional->property("tag").toInt(), 1);
     QCOMPARE(simplified->property("tag").toInt(), 2);
-    // One radio group: ticking one unticks the others.
+    // One radio group: ticking one unticks the others, and the captions
+    // follow the entry's language.
     traditional->trigger();
     QVERIFY(traditional->isChecked() && !english->isChecked());
+    QCOMPARE(Find<QAction>(form, "mnuExit")->text(), QString::fromUtf8("結束(&X)"));
+    english->trigger();
     QCOMPARE(Find<QAction>(form, "mnuExit")->text(), QStringLiteral("Exit(&X)"));
     QCOMPARE(Find<QAction>(form, "mnuAbout")->text(), QStringLiteral("About(&A)"));
   }

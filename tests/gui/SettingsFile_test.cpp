@@ -78,11 +78,11 @@ class SettingsFileTest : public QObject {
   }
 
   void an_unwritable_settings_file_is_reported_and_the_window_still_closes() {
-    Put(SettingsFile(), "[VIEW]\nLanguage=1\n");
+    Put(SettingsFile(), "[VIEW]\nLanguage=0\n");
     QVERIFY(QFile::setPermissions(SettingsFile(), QFileDevice::ReadOwner | QFileDevice::ReadGroup));
     Start();
-    QCOMPARE(form->LanguageIndex, 1);
-    form->LanguageIndex = 0;
+    QCOMPARE(form->LanguageIndex, 0);
+    form->LanguageIndex = 1;
     boxes.Answers = {MsgResult::OK, MsgResult::OK};
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
@@ -91,7 +91,7 @@ class SettingsFileTest : public QObject {
     QCOMPARE(boxes.Shown[1].Caption, std::string("Error"));
     QCOMPARE(boxes.Shown[1].Buttons, MsgButtons::OK);
     QCOMPARE(boxes.Shown[1].Icon, MsgIcon::Error);
-    QCOMPARE(Contents(SettingsFile()), QByteArray("[VIEW]\nLanguage=1\n"));
+    QCOMPARE(Contents(SettingsFile()), QByteArray("[VIEW]\nLanguage=0\n"));
   }
 };
 

@@ -325,3 +325,24 @@ TEST(Connection, NoPortShowsNA) {
   EXPECT_EQ(r.c.Page.ComPortText, "N/A");
   EXPECT_EQ(r.c.Page.BaudRateIndex, 4);
 }
+
+TEST(Connection, ALanguageLoadedWhileConnectedShowsItsButtonAndStatusTexts) {
+  Rig r{3};
+  r.c.OpenPortClick(true);
+  r.c.EvaluateReplyLine("[END OF STATIC DATA]\r\n");
+  r.c.TimerConnectionTimer();
+  r.texts.ButtonCaptions[1] = "BUTTON-DISCONNECT";
+  r.texts.Connected = "STATUS-CONNECTED";
+  r.c.ShowButtonCaption();
+  r.c.ShowStatusText();
+  EXPECT_EQ(r.c.Page.ConnectCaption, "BUTTON-DISCONNECT");
+  EXPECT_EQ(r.c.Page.StatusText, "STATUS-CONNECTED");
+  // Once disconnected, the button and the status take the other two texts.
+  r.c.OpenPortClick(true);
+  r.texts.ButtonCaptions[0] = "BUTTON-CONNECT";
+  r.texts.Disconnect = "STATUS-DISCONNECT";
+  r.c.ShowButtonCaption();
+  r.c.ShowStatusText();
+  EXPECT_EQ(r.c.Page.ConnectCaption, "BUTTON-CONNECT");
+  EXPECT_EQ(r.c.Page.StatusText, "STATUS-DISCONNECT");
+}

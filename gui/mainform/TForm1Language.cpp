@@ -1,0 +1,92 @@
+// The interface language: the language file's captions on the three windows,
+// the language texts, the fonts and the About dialog's read-me.
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+
+#include "dialogs/TfrmAbout.h"
+#include "dialogs/TfrmAgreement.h"
+#include "lang/LanguageFile.h"
+#include "lang/LanguagePacks.h"
+#include "mainform/TForm1.h"
+#include "ui_Form1.h"
+
+namespace {
+
+// The character sets become font families to fall back on for the
+// characters the window's own fonts lack: the usual Windows fonts of the
+// script first, then the CJK font of a Linux desktop.
+QStringList FallbackFamilies(int charset) {
+  switch (charset) {
+    case 136: return {QStringLiteral("Microsoft JhengHei"), QStringLiteral("PMingLiU"), QStringLiteral("WenQuanYi Micro Hei")};
+    case 134: return {QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei")};
+    default: return {};
+  }
+}
+
+// The widget's own family first, then the fallbacks of the character set;
+// children that take their font from it follow.
+void SetCharset(QWidget* widget, int charset) {
+  QFont font = widget->font();
+  const QStringList families = font.families();
+  QStringList chosen{families.isEmpty() ? font.family() : families.first()};
+  chosen += FallbackFamilies(charset);
+  font.setFamilies(chosen);
+  widget->setFont(font);
+}
+
+void SetText(QObject* target, const QString& text) {
+  if (auto* menu = qobject_cast<QMenu*>(target)) menu->setTitle(text);
+  else if (auto* action = qobject_cast<QAction*>(target)) action->setText(text);
+  else if (auto* button = qobject_cast<QAbstractButton*>(target)) button->setText(text);
+  else if (auto* label = qobject_cast<QLabel*>(target)) {
+    label->setTextFormat(Qt::PlainText);  // a file's text is never markup
+    label->setText(text);
+  } else if (auto* group = qobject_cast<QGroupBox*>(target)) group->setTitle(text);
+  else if (auto* widget = qobject_cast<QWidget*>(target)) widget->setWindowTitle(text);
+}
+
+}  // namespace
+
+class TForm1::Captions : public CaptionTargets {
+ public:
+  explicit Captions(TForm1& form) : form_(form) {}
+
+  void SetCaption(std::string_view window, std::string_view control, const std::string& text) override {
+    QWidget* owner = window == "Form1"      ? static_cast<QWidget*>(&form_)
+                     : window == "frmAbout" ? static_cast<QWidget*>(form_.frmAbout_)
+                                            : static_cast<QWidget*>(form_.frmAgreement_);
+    if (!owner) return;
+    const QString name = QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()));
+    if (QObject* target = owner->findChild<QObject*>(name)) SetText(target, QString::fromStdString(text));
+  }
+  void ButtonCaptionsLoaded() override { form_.Core->Conn.ShowButtonCaption(); }
+  void StatusTextsLoaded() override { form_.Core->Conn.ShowStatusText(); }
+
+ private:
+  TForm1& form_;
+};
+
+void TForm1::ApplySavedLanguage() {
+  QAction* entry = ui->mnuLangEnglish;
+  if (LanguageMenuTag(LanguageIndex) == 1) entry = ui->mnuLangTraChinese;
+  if (LanguageMenuTag(LanguageIndex) == 2) entry = ui->mnuLangSimpChinese;
+  entry->setChecked(true);
+  mnuLangTraChineseClick(entry);
+}
+
+void TForm1::mnuLangTraChineseClick(QObject* sender) {
+  bool isNumber = false;
+  const LanguagePack* pack = LanguagePackForTag(sender->property("tag").toInt(&isNumber));
+  if (!isNumber || !pack) return;
+  LanguageIndex = pack->Index;
+  SetCharset(this, pack->FontCharset);
+  SetCharset(ui->PageControlConf, pack->FontCharset);
+  if (frmAbout_) SetCharset(frmAbout_->findChild<QWidget*>(QStringLiteral("Memo1")), pack->FontCharset);
+  Captions captions(*this);
+  LoadLanguageFile(LanguageFilePath(ProgramDir, *pack), pack->CodePage, Core->Texts, captions);
+  ShowSerialPage();
+  if (frmAbout_) frmAbout_->LoadReadMe(QString::fromStdString(ReadMeFilePath(ProgramDir, *pack)), pack->CodePage);
+}

@@ -1,0 +1,199 @@
+#include "lang/LanguageFile.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "lang/LanguagePacks.h"
+#include "lang/TextDecoding.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string Shipped = KQ30_SOURCE_DIR "/resources/";
+const char* const Replacement = "\xEF\xBF\xBD";
+
+// Records what a load sets, in order, with the texts as they stand at the
+// two points where the shown captions follow.
+struct Recorder : CaptionTargets {
+  LanguageTexts& texts;
+  std::map<std::string, std::string> captions;
+  std::vector<std::string> log;
+  explicit Recorder(LanguageTexts& t) : texts(t) {}
+  void SetCaption(std::string_view window, std::string_view control, const std::string& text) override {
+    const std::string name = std::string(window) + "." + std::string(control);
+    captions[name] = text;
+    log.push_back(name + "=" + text);
+  }
+  void ButtonCaptionsLoaded() override {
+    log.push_back("buttons " + texts.ButtonCaptions[0] + "|" + texts.ButtonCaptions[1] + " status " + texts.Connected);
+  }
+  void StatusTextsLoaded() override { log.push_back("status " + texts.Disconnect + " exit " + texts.Exit_Caption); }
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Write(const std::string& name, const std::string& bytes) {
+  const std::string path = (fs::temp_directory_path() / ("kq30-lang-" + name)).string();
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+// What the iconv program makes of a file.
+std::string Iconv(const std::string& codePage, const std::string& path) {
+  FILE* p = popen(("iconv -f " + codePage + " -t UTF-8 '" + path + "'").c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+  EXPECT_EQ(pclose(p), 0) << path;
+  return out;
+}
+
+}  // namespace
+
+TEST(LanguageFile, EveryRowSetsItsTargetInOrderAndTheShownTextsFollowAtRows11And26) {
+  std::string file;
+  std::string section;
+  for (const LanguageRow& row : LanguageRows) {
+    if (section != row.Section) file += "[" + (section = row.Section) + "]\r\n";
+    file += std::string(row.Key) + "=" + row.Section + ":" + row.Key + "\r\n";
+  }
+  LanguageTexts texts;
+  Recorder r(texts);
+  LoadLanguageFile(Write("all.ini", file), 1250, texts, r);
+  const std::vector<std::string> expected = {
+      "Form1.mnuFile=MENU:File", "Form1.mnuExit=MENU:File_Exit", "Form1.mnuOption=MENU:Option",
+      "Form1.mnuLanguage=MENU:Option_Language", "Form1.mnuLangEnglish=MENU:Option_Language_English",
+      "Form1.mnuLangTraChinese=MENU:Option_Language_TraChinese",
+      "Form1.mnuLangSimpChinese=MENU:Option_Language_SimpChinese", "Form1.mnuHelp=MENU:Help",
+      "Form1.mnuAbout=MENU:Help_About",
+      "buttons SYS_BUTTON:Connect|SYS_BUTTON:Disconnect status Connected...",
+      "Form1.TabSheetFirmwareUpgrade=TAB_BAUD:Firmware Upgrade", "Form1.spbBaudRate=TAB_BAUD:Baud Rate Config",
+      "Form1.LabelAutoComPort=CONFIG_SERIAL_PORT:Serial_Port", "Form1.LabelAutoBaudRate=CONFIG_SERIAL_PORT:Baud_Rate",
+      "Form1.lblSerialPort=CONFIG_SERIAL_PORT:Serial_Port", "Form1.lblBaudRate=CONFIG_SERIAL_PORT:Baud_Rate",
+      "Form1.GroupBoxConnectionMode=CONFIG_SERIAL_PORT:Setting",
+      "Form1.RadioButtonConnectionModeAuto=CONFIG_SERIAL_PORT:Auto",
+      "Form1.RadioButtonConnectionModeManual=CONFIG_SERIAL_PORT:Manual",
+      "status CONFIG_SERIAL_PORT:Disconnect exit Exit!",
+      "frmAgreement.ButtonAgree=AGREEMENT:Agree", "frmAgreement.ButtonCancel=AGREEMENT:Cancel",
+      "frmAbout.StaticTextProduct=ABOUT:Product", "frmAbout.btnOK=ABOUT:OK"};
+  EXPECT_EQ(r.log, expected);
+  const std::pair<const std::string*, const char*> textRows[] = {
+      {&texts.DeviceBaudRateHasBeenChanged, "TAB_BAUD:DeviceBaudRateHasBeenChanged"},
+      {&texts.PleaseChangePcBaudRateInAccordance, "TAB_BAUD:PleaseChangePcBaudRateInAccordance"},
+      {&texts.BaudRateChanged, "TAB_BAUD:BaudRateChanged"},
+      {&texts.Connecting, "CONFIG_SERIAL_PORT:Connecting"},
+      {&texts.Connected, "CONFIG_SERIAL_PORT:Connected"},
+      {&texts.Exit_Caption, "EXIT_QUERY:Exit_Caption"},
+      {&texts.QueryExit, "EXIT_QUERY:QueryExit"},
+      {&texts.Warning, "OTHER_MSG:Warning"},
+      {&texts.Error, "OTHER_MSG:Error"},
+      {&texts.PortOpenError, "OTHER_MSG:PortOpenError"},
+      {&texts.NoSerialPortExist, "OTHER_MSG:NoSerialPortExist"},
+      {&texts.ManualConnectTimeOut, "OTHER_MSG:ManualConnectTimeOut"}};
+  for (const auto& [text, value] : textRows) EXPECT_EQ(*text, value);
+}
+
+TEST(LanguageFile, MissingFilesAndKeysKeepTheTextsInForce) {
+  LanguageTexts texts;
+  Recorder r(texts);
+  LoadLanguageFile((fs::temp_directory_path() / "kq30-no-such-folder" / "Lang-TW.ini").string(), 950, texts, r);
+  EXPECT_EQ(r.captions.size(), 0u);
+  EXPECT_EQ(texts.Exit_Caption, LanguageTexts{}.Exit_Caption);
+
+  LoadLanguageFile(Write("about.ini", "[ABOUT]\r\nProduct=P\r\nOK=O\r\n"), 1250, texts, r);
+  EXPECT_EQ(r.captions, (std::map<std::string, std::string>{{"frmAbout.StaticTextProduct", "P"},
+                                                             {"frmAbout.btnOK", "O"}}));
+  EXPECT_EQ(texts.ButtonCaptions[0], "Connect");
+
+  // Traditional Chinese, then a Simplified Chinese file without the exit
+  // caption: the Traditional one stays.
+  LoadLanguageFile(Shipped + "Lang/Lang-TW.ini", 950, texts, r);
+  const std::string traditional = texts.Exit_Caption;
+  EXPECT_NE(traditional, LanguageTexts{}.Exit_Caption);
+  std::string simplified = ReadAll(Shipped + "Lang/Lang-CN.ini");
+  const size_t at = simplified.find("Exit_Caption=");
+  ASSERT_NE(at, std::string::npos);
+  simplified.erase(at, simplified.find('\n', at) + 1 - at);
+  LoadLanguageFile(Write("cn.ini", simplified), 936, texts, r);
+  EXPECT_EQ(texts.Exit_Caption, traditional);
+  EXPECT_NE(texts.QueryExit, LanguageTexts{}.QueryExit);
+}
+
+TEST(LanguageFile, ShippedFilesHaveEveryRowAndDecodeAsIconvDoes) {
+  for (int tag : {0, 1, 2}) {
+    const LanguagePack& pack = *LanguagePackForTag(tag);
+    SCOPED_TRACE(pack.Code);
+    const std::string ini = LanguageFilePath(Shipped, pack);
+    const std::string readMe = ReadMeFilePath(Shipped, pack);
+    const std::string cp = "CP" + std::to_string(pack.CodePage);
+    for (const std::string& file : {ini, readMe}) {
+      const std::string decoded = DecodeToUtf8(ReadAll(file), pack.CodePage);
+      EXPECT_EQ(decoded, Iconv(cp, file));
+      EXPECT_EQ(decoded.find(Replacement), std::string::npos);
+    }
+    LanguageTexts texts;
+    Recorder r(texts);
+    LoadLanguageFile(ini, pack.CodePage, texts, r);
+    EXPECT_EQ(r.captions.size(), 22u);  // every control row
+    for (const auto& [name, caption] : r.captions) EXPECT_FALSE(caption.empty()) << name;
+    const auto lines = ReadMeLines(readMe, pack.CodePage);
+    ASSERT_TRUE(lines && lines->size() > 5);
+  }
+  // Each Chinese file translates what the English one says.
+  LanguageTexts english, chinese;
+  Recorder re(english), rc(chinese);
+  LoadLanguageFile(Shipped + "Lang/Lang-EN.ini", 1250, english, re);
+  EXPECT_EQ(english.QueryExit, LanguageTexts{}.QueryExit);
+  LoadLanguageFile(Shipped + "Lang/Lang-CN.ini", 936, chinese, rc);
+  EXPECT_NE(chinese.QueryExit, english.QueryExit);
+}
+
+TEST(TextDecoding, CodePagesAndDamagedBytes) {
+  const struct {
+    int codePage;
+    std::string bytes;
+    std::string utf8;
+  } rows[] = {
+      {950, "\xA4\xA4\xA4\xE5", "\u4E2D\u6587"},                   // Big5 中文
+      {936, "\xD6\xD0\xCE\xC4", "\u4E2D\u6587"},                   // GB2312 中文
+      {950, "\xB3\x73\xBD\x75", "\u9023\u7DDA"},                   // 連線: a trail byte in the ASCII range
+      {936, "OK \xC1\xAC\xBD\xD3", "OK \u8FDE\u63A5"},             // 连接
+      {950, "A\xA4", std::string("A") + Replacement},              // cut inside a character
+      {950, "\xA4\x0A" "B", std::string(Replacement) + "\nB"},      // a lead byte without its trail
+      {936, "\xFF\xFF", std::string(Replacement) + Replacement},  // no character at all
+      {1250, "plain", "plain"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(DecodeToUtf8(row.bytes, row.codePage), row.utf8) << row.bytes;
+}
+
+TEST(ReadMe, LongLinesComeInPiecesThatNeverCutACharacter) {
+  // 'a' then 250 Big5 characters: the first piece ends one byte short of
+  // 499 rather than split the 250th character.
+  std::string line = "a";
+  for (int i = 0; i < 250; ++i) line += "\xA4\xA4";
+  const auto lines = ReadMeLines(Write("long.txt", line + "\r\n\r\nend"), 950);
+  ASSERT_TRUE(lines);
+  ASSERT_EQ(lines->size(), 4u);
+  EXPECT_EQ((*lines)[0].size(), 1u + 249 * 3);
+  EXPECT_EQ((*lines)[1], "\u4E2D");
+  EXPECT_EQ((*lines)[2], "");
+  EXPECT_EQ((*lines)[3], "end");
+  EXPECT_FALSE(ReadMeLines((fs::temp_directory_path() / "kq30-no-read-me.txt").string(), 950));
+}
+
+TEST(LanguagePacks, TagsAndSavedIndices) {
+  EXPECT_EQ(LanguagePackForTag(-1), nullptr);
+  EXPECT_EQ(LanguagePackForTag(3), nullptr);
+  EXPECT_EQ(LanguagePackForTag(2)->CodePage, 936);
+  for (auto [saved, tag] : {std::pair{0, 0}, {1, 1}, {2, 2}, {7, 0}, {-1, 0}}) EXPECT_EQ(LanguageMenuTag(saved), tag);
+  EXPECT_EQ(LanguageFilePath("/opt/kq30/", *LanguagePackForTag(1)), "/opt/kq30/Lang/Lang-TW.ini");
+}

@@ -1,0 +1,167 @@
+// The three languages on the windows: started with a saved language, changed
+// through the language entries, and every translated caption inside its
+// control at the window's fixed size.
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "GuiTestMain.h"
+#include "ScriptedMessageBoxes.h"
+#include "app/StartUp.h"
+#include "lang/LanguageFile.h"
+
+class LanguageTest : public QObject {
+  Q_OBJECT
+
+  ScriptedMessageBoxes boxes;
+  std::unique_ptr<QTemporaryDir> home;
+  std::unique_ptr<WizardWindows> windows;
+  TForm1* form = nullptr;
+
+  void StartWithSetting(const QByteArray& language) {
+    const QString file = home->filePath("Documents/ORVO/Bridgeset/KQ-30_Firmware.ini");
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[VIEW]\nLanguage=" + language + "\n");
+    f.close();
+    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
+    form = windows->Form1.get();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+  }
+  QString Text(const char* name) const {
+    QObject* o = form->findChild<QObject*>(name);
+    if (!o) o = windows->frmAbout->findChild<QObject*>(name);
+    if (!o) o = windows->frmAgreement->findChild<QObject*>(name);
+    if (auto* b = qobject_cast<QAbstractButton*>(o)) return b->text();
+    if (auto* l = qobject_cast<QLabel*>(o)) return l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(o)) return g->title();
+    return QStringLiteral("<no %1>").arg(QLatin1String(name));
+  }
+  // The width a caption needs: a button's size hint has margins and a floor
+  // of its own, so for buttons the text (and picture) itself must fit.
+  static int Needed(QWidget* w, const QString& text) {
+    const int textWidth = w->fontMetrics().horizontalAdvance(text);
+    if (auto* tool = qobject_cast<QToolButton*>(w)) return textWidth + tool->iconSize().width() + 8;
+    if (qobject_cast<QPushButton*>(w)) return textWidth + 12;
+    return w->sizeHint().width();
+  }
+  QString ReadMe() const { return windows->frmAbout->findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
+
+ private slots:
+  void init() {
+    home = std::make_unique<QTemporaryDir>();
+    qputenv("HOME", home->path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home->filePath(".config").toLocal8Bit());
+    boxes = ScriptedMessageBoxes();
+  }
+  void cleanup() {
+    QVERIFY2(!boxes.Unexpected, "a message box came that the test did not expect");
+    windows.reset();
+    home.reset();
+  }
+
+  void starts_in_the_saved_language_data() {
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("connect");
+    QTest::addColumn<QString>("serialPort");
+    QTest::addColumn<QString>("ok");
+    QTest::addColumn<QString>("readMe");
+    QTest::addColumn<QString>("queryExit");
+    QTest::addColumn<QString>("exitCaption");
+    QTest::newRow("Traditional") << QByteArray("1") << 1 << "mnuLangTraChinese" << QString::fromUtf8("連線")
+                                 << QString::fromUtf8("序列埠") << QString::fromUtf8("確定") << QString::fromUtf8("韌體")
+                                 << QString::fromUtf8("確定要結束程式嗎？") << QString::fromUtf8("結束!");
+    QTest::newRow("Simplified") << QByteArray("2") << 2 << "mnuLangSimpChinese" << QString::fromUtf8("连接")
+                                << QString::fromUtf8("串口") << QString::fromUtf8("确定") << QString::fromUtf8("固件")
+                                << QString::fromUtf8("确定要退出程序吗？") << QString::fromUtf8("退出!");
+    // Any other index is English, and English is what the next close saves.
+    QTest::newRow("out of range") << QByteArray("7") << 0 << "mnuLangEnglish" << "Connect" << "Serial Port" << "OK"
+                                  << "KQ-30.bin" << "Are you sure to exit?" << "Exit!";
+  }
+  void starts_in_the_saved_language() {
+    QFETCH(QByteArray, setting);
+    QFETCH(int, index);
+    QFETCH(QString, entry);
+    QFETCH(QString, serialPort);
+    QFETCH(QString, readMe);
+    QFETCH(QString, queryExit);
+    QFETCH(QString, exitCaption);
+    StartWithSetting(setting);
+    QCOMPARE(form->LanguageIndex, index);
+    QVERIFY(form->findChild<QAction*>(entry)->isChecked());
+    QTEST(Text("OpenPort"), "connect");
+    QCOMPARE(Text("lblSerialPort"), serialPort);
+    QCOMPARE(Text("LabelAutoComPort"), serialPort);
+    QTEST(Text("btnOK"), "ok");
+    QVERIFY2(ReadMe().contains(readMe), qPrintable(ReadMe()));
+    QVERIFY(!ReadMe().contains(QChar::ReplacementCharacter));
+    // The wizard's own buttons keep their English captions.
+    QCOMPARE(Text("SpeedButtonStart"), QStringLiteral("Start"));
+    boxes.Answers = {MsgResult::OK};
+    QVERIFY(form->close());
+    QCOMPARE(QString::fromStdString(boxes.Shown.at(0).Text), queryExit);
+    QCOMPARE(QString::fromStdString(boxes.Shown.at(0).Caption), exitCaption);
+  }
+
+  // Without the language files every text stays English, and the entry
+  // chosen is still what the next close saves.
+  void no_language_folder_keeps_english_and_the_choice() {
+    StartWithSetting("0");
+    QTemporaryDir empty;
+    form->ProgramDir = QDir(empty.path()).filePath(QString()).toStdString() + "/";
+    form->findChild<QAction*>("mnuLangTraChinese")->trigger();
+    QCOMPARE(form->LanguageIndex, 1);
+    QCOMPARE(Text("OpenPort"), QStringLiteral("Connect"));
+    QCOMPARE(Text("GroupBoxConnectionMode"), QStringLiteral("Serial Port and Baud Rate Setting"));
+    QVERIFY(ReadMe().contains(QStringLiteral("KQ-30.bin")));
+    boxes.Answers = {MsgResult::OK};
+    QVERIFY(form->close());
+    QCOMPARE(QString::fromStdString(boxes.Shown.at(0).Text), QStringLiteral("Are you sure to exit?"));
+    QFile saved(home->filePath("Documents/ORVO/Bridgeset/KQ-30_Firmware.ini"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("[VIEW]\nLanguage=1\n"));
+  }
+
+  // Every caption the language files set fits its control in every language,
+  // and English comes back whole after a Chinese language.
+  void every_caption_fits_its_control() {
+    StartWithSetting("0");
+    for (const char* entry : {"mnuLangTraChinese", "mnuLangSimpChinese", "mnuLangEnglish"}) {
+      form->findChild<QAction*>(entry)->trigger();
+      for (const LanguageRow& row : LanguageRows) {
+        if (!row.Control) continue;
+        QWidget* owner = QByteArray(row.Window) == "Form1"      ? static_cast<QWidget*>(form)
+                         : QByteArray(row.Window) == "frmAbout" ? static_cast<QWidget*>(windows->frmAbout.get())
+                                                                : static_cast<QWidget*>(windows->frmAgreement.get());
+        auto* w = owner->findChild<QWidget*>(row.Control);
+        if (!w || qobject_cast<QGroupBox*>(w) || (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLabel*>(w)))
+          continue;  // menus and pages show no caption; the group box below
+        w->ensurePolished();
+        const int needed = Needed(w, Text(row.Control));
+        QVERIFY2(needed <= w->width(),
+                 qPrintable(QStringLiteral("%1 %2: \"%3\" needs %4 px of %5").arg(entry, row.Control, Text(row.Control))
+                                .arg(needed).arg(w->width())));
+      }
+      auto* group = form->findChild<QGroupBox*>("GroupBoxConnectionMode");
+      QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) + 16 <= group->width());
+    }
+    QCOMPARE(Text("OpenPort"), QStringLiteral("Connect"));
+    QCOMPARE(form->font().families().size(), 1);
+  }
+};
+
+KQ30_GUI_TEST_MAIN(LanguageTest)
+#include "Language_test.moc"

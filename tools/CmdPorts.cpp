@@ -3,15 +3,15 @@
 
 #include "Command.h"
 #include "ports/PortLists.h"
-#include "ports/posix/LinuxPortPlatform.h"
 
 namespace {
 int RunPorts() {
-  auto platform = LinuxPortPlatform::ForThisMachine();
+  auto platform = DefaultPortPlatform();
   PortLists lists(*platform);
   lists.RefreshPortLists();
   if (lists.PortCount() == 0) {
-    std::printf("no serial port found (links comN in %s name ports too)\n", platform->Folder().c_str());
+    const std::string hint = platform->NoPortHint();
+    std::printf("no serial port found%s\n", hint.empty() ? "" : (" (" + hint + ")").c_str());
     return 0;
   }
   for (int n : lists.PortNumbers) {

@@ -3,6 +3,7 @@
 // of them open, and arrivals and removals. Linux: the port folder, udev and the
 // kernel's netlink monitor. Windows: SetupAPI and device notifications.
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,4 +28,10 @@ class PortPlatform {
   // a watcher thread; the caller hands it over to the window thread. Stops
   // when the platform object is destroyed.
   virtual void Watch(std::function<void()> onChange) = 0;
+
+  // What the user can do when no port is found, or nothing to say.
+  virtual std::string NoPortHint() const { return {}; }
 };
+
+// The implementation of the system the program is built for.
+std::unique_ptr<PortPlatform> DefaultPortPlatform();

@@ -7,11 +7,10 @@
 #include "comm/platform/ComDeviceName.h"
 #include "codec/Sentence.h"
 #include "common/BaudRates.h"
-#include "ports/posix/LinuxPortPlatform.h"
 
 WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, WizardTimer& timer1,
                        WizardTimer& timerConnection, std::unique_ptr<PortPlatform> platform)
-    : Platform(platform ? std::move(platform) : LinuxPortPlatform::ForThisMachine()),
+    : Platform(platform ? std::move(platform) : DefaultPortPlatform()),
       Comm(dispatcher),
       Conn(Port, Lists, timer1, timerConnection, boxes, Texts),
       Upgrade(Port, Link, Firmware, boxes),

@@ -22,6 +22,10 @@ std::unique_ptr<LinuxPortPlatform> LinuxPortPlatform::ForThisMachine() {
   return std::make_unique<LinuxPortPlatform>(ProbeSerialDevice, "", !(noKernel && *noKernel));
 }
 
+std::unique_ptr<PortPlatform> DefaultPortPlatform() { return LinuxPortPlatform::ForThisMachine(); }
+
+std::string LinuxPortPlatform::NoPortHint() const { return "links comN in " + folder_ + " name ports too"; }
+
 LinuxPortPlatform::~LinuxPortPlatform() {
   if (watcher_.joinable()) {
     uint64_t one = 1;

@@ -32,6 +32,7 @@ class LinuxPortPlatform : public PortPlatform {
   // The table of this machine: the port folder and, unless
   // KQ30_NO_KERNEL_PORTS is set, the kernel's serial devices.
   static std::unique_ptr<LinuxPortPlatform> ForThisMachine();
+  std::string NoPortHint() const override;
 
  private:
   void WatchFolder();

@@ -1,0 +1,304 @@
+// The Windows serial port against a scripted driver: how it opens, what
+// reaches the DCB, and how waits end on events, a removed device and Close.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <tuple>
+#include <vector>
+
+#include "ScriptedKernel32.h"
+#include "comm/Comm.h"
+#include "comm/platform/win32/Win32SerialPlatform.h"
+#include "common/QueueDispatcher.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kDeadline = 2s;
+
+class Win32SerialTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<SerialDevice> Open() {
+    auto port = platform.CreateFile("\\\\.\\COM3");
+    EXPECT_TRUE(port);
+    return port;
+  }
+
+  // A wait on a thread of its own: whether it succeeded, the events and
+  // that thread's LastError().
+  using WaitResult = std::tuple<bool, uint32_t, int>;
+  std::future<WaitResult> WaitAsync(SerialDevice& port) {
+    return std::async(std::launch::async, [&] {
+      uint32_t mask = 0;
+      bool ok = port.WaitCommEvent(mask);
+      return WaitResult{ok, mask, platform.LastError()};
+    });
+  }
+
+  ScriptedKernel32 kernel;
+  Win32SerialPlatform platform{kernel};
+};
+
+TEST_F(Win32SerialTest, OpensTheDeviceExclusivelyForOverlappedIoAndClosesEveryHandle) {
+  auto port = Open();
+  EXPECT_EQ(kernel.name, "\\\\.\\COM3");
+  EXPECT_EQ(kernel.access, DWORD(GENERIC_READ | GENERIC_WRITE));
+  EXPECT_EQ(kernel.share, 0u);
+  EXPECT_EQ(kernel.disposition, DWORD(OPEN_EXISTING));
+  EXPECT_EQ(kernel.flags, DWORD(FILE_FLAG_OVERLAPPED));
+  EXPECT_FALSE(kernel.extras);
+  port.reset();
+  EXPECT_EQ(kernel.openHandles, 0);
+}
+
+TEST_F(Win32SerialTest, BusyPortGivesNothingAndAccessDeniedOnThisThreadOnly) {
+  kernel.openError = ERROR_ACCESS_DENIED;
+  EXPECT_FALSE(platform.CreateFile("\\\\.\\COM3"));
+  kernel.openError = ERROR_FILE_NOT_FOUND;
+  int other = std::async(std::launch::async, [&] {
+                platform.CreateFile("\\\\.\\COM4");
+                return platform.LastError();
+              }).get();
+  EXPECT_EQ(other, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(platform.LastError(), 5);
+  EXPECT_EQ(kernel.openHandles, 0);
+}
+
+TEST_F(Win32SerialTest, NameWithANulOpensNothing) {
+  EXPECT_FALSE(platform.CreateFile(std::string("\\\\.\\COM3\0x", 10)));
+  EXPECT_EQ(platform.LastError(), ERROR_INVALID_NAME);
+  EXPECT_EQ(kernel.name, "");
+}
+
+TEST_F(Win32SerialTest, RatesParitiesAndStopBitsReachTheDcbAndComeBack) {
+  auto port = Open();
+  auto roundTrip = [&](auto ours, auto theirs, const auto& rows) {
+    for (const auto& [value, expected] : rows) {
+      SCOPED_TRACE(::testing::Message() << "value " << +value);
+      DeviceControlBlock sent;
+      sent.*ours = value;
+      ASSERT_TRUE(port->SetCommState(sent));
+      EXPECT_EQ(kernel.applied.DCBlength, sizeof(DCB));
+      EXPECT_EQ(kernel.applied.*theirs, expected);
+      kernel.state = kernel.applied;
+      DeviceControlBlock back;
+      back.*ours = 0x5A;
+      ASSERT_TRUE(port->GetCommState(back));
+      EXPECT_EQ(back.*ours, value);
+    }
+  };
+  const std::pair<uint32_t, DWORD> rates[] = {
+      {BaudRateValue(br110), CBR_110},       {BaudRateValue(br300), CBR_300},
+      {BaudRateValue(br600), CBR_600},       {BaudRateValue(br1200), CBR_1200},
+      {BaudRateValue(br2400), CBR_2400},     {BaudRateValue(br4800), CBR_4800},
+      {BaudRateValue(br9600), CBR_9600},     {BaudRateValue(br14400), CBR_14400},
+      {BaudRateValue(br19200), CBR_19200},   {BaudRateValue(br38400), CBR_38400},
+      {BaudRateValue(br56000), CBR_56000},   {BaudRateValue(br57600), CBR_57600},
+      {BaudRateValue(br115200), CBR_115200}, {BaudRateValue(br128000), CBR_128000},
+      {BaudRateValue(br256000), CBR_256000}};
+  const std::pair<uint8_t, BYTE> parities[] = {{paNone, NOPARITY},
+                                               {paOdd, ODDPARITY},
+                                               {paEven, EVENPARITY},
+                                               {paMark, MARKPARITY},
+                                               {paSpace, SPACEPARITY}};
+  const std::pair<uint8_t, BYTE> stopBits[] = {{sb10, ONESTOPBIT}, {sb15, ONE5STOPBITS}, {sb20, TWOSTOPBITS}};
+  roundTrip(&DeviceControlBlock::BaudRate, &DCB::BaudRate, rates);
+  roundTrip(&DeviceControlBlock::Parity, &DCB::Parity, parities);
+  roundTrip(&DeviceControlBlock::StopBits, &DCB::StopBits, stopBits);
+}
+
+TEST_F(Win32SerialTest, EveryFieldOfTheDcbGoesBothWays) {
+  auto port = Open();
+  DeviceControlBlock d;  // every field off its default
+  d.BaudRate = 57600, d.fBinary = false, d.fParity = true, d.fOutxCtsFlow = true, d.fOutxDsrFlow = true;
+  d.fDtrControl = CommLineControl::Handshake, d.fDsrSensitivity = true, d.fTXContinueOnXoff = true;
+  d.fOutX = true, d.fInX = true, d.fErrorChar = true, d.fNull = true;
+  d.fRtsControl = CommLineControl::Toggle, d.fAbortOnError = true, d.XonLim = 100, d.XoffLim = 200;
+  d.ByteSize = 7, d.Parity = CommParity::Even, d.StopBits = CommStopBits::Two;
+  d.XonChar = 'a', d.XoffChar = 'b', d.ErrorChar = '?', d.EofChar = 0x1A, d.EvtChar = '\n';
+  auto fields = [](const DCB& w) {
+    return std::vector<long long>{w.DCBlength, w.BaudRate, w.fBinary,  w.fParity,     w.fOutxCtsFlow,
+                             w.fOutxDsrFlow,    w.fDtrControl,     w.fDsrSensitivity, w.fTXContinueOnXoff,
+                             w.fOutX,           w.fInX,            w.fErrorChar, w.fNull,  w.fRtsControl,
+                             w.fAbortOnError,   w.XonLim,          w.XoffLim,    w.ByteSize, w.Parity,
+                             w.StopBits,        w.XonChar,         w.XoffChar,   w.ErrorChar, w.EofChar,
+                             w.EvtChar};
+  };
+  DCB expected{};
+  expected.DCBlength = sizeof(DCB), expected.BaudRate = CBR_57600, expected.fBinary = FALSE;
+  expected.fParity = expected.fOutxCtsFlow = expected.fOutxDsrFlow = TRUE;
+  expected.fDtrControl = DTR_CONTROL_HANDSHAKE, expected.fDsrSensitivity = expected.fTXContinueOnXoff = TRUE;
+  expected.fOutX = expected.fInX = expected.fErrorChar = expected.fNull = TRUE;
+  expected.fRtsControl = RTS_CONTROL_TOGGLE, expected.fAbortOnError = TRUE, expected.XonLim = 100;
+  expected.XoffLim = 200, expected.ByteSize = 7, expected.Parity = EVENPARITY, expected.StopBits = TWOSTOPBITS;
+  expected.XonChar = 'a', expected.XoffChar = 'b', expected.ErrorChar = '?', expected.EofChar = 0x1A;
+  expected.EvtChar = '\n';
+
+  ASSERT_TRUE(port->SetCommState(d));
+  EXPECT_EQ(fields(kernel.applied), fields(expected));
+  // Back: what GetCommState gives, sent again, is the same DCB.
+  kernel.state = expected;
+  DeviceControlBlock back;
+  ASSERT_TRUE(port->GetCommState(back));
+  kernel.applied = DCB{};
+  ASSERT_TRUE(port->SetCommState(back));
+  EXPECT_EQ(fields(kernel.applied), fields(expected));
+}
+
+TEST_F(Win32SerialTest, LineControlsTheDcbCannotHoldAreRefused) {
+  auto port = Open();
+  const std::pair<uint8_t, uint8_t> rows[] = {{CommLineControl::Toggle, CommLineControl::Enable},
+                                              {4, CommLineControl::Enable},
+                                              {CommLineControl::Enable, 4}};
+  for (auto [dtr, rts] : rows) {
+    DeviceControlBlock d;
+    d.fDtrControl = dtr, d.fRtsControl = rts;
+    EXPECT_FALSE(port->SetCommState(d)) << +dtr << " " << +rts;
+    EXPECT_EQ(platform.LastError(), ERROR_INVALID_PARAMETER);
+  }
+  EXPECT_EQ(kernel.applied.DCBlength, 0u) << "nothing reached the driver";
+}
+
+TEST_F(Win32SerialTest, TimeoutsPassThrough) {
+  auto port = Open();
+  ASSERT_TRUE(port->SetCommTimeouts({MAXDWORD, 2, 1000, 4, 2000}));
+  EXPECT_EQ(kernel.timeouts.ReadIntervalTimeout, MAXDWORD);
+  EXPECT_EQ(kernel.timeouts.ReadTotalTimeoutMultiplier, 2u);
+  EXPECT_EQ(kernel.timeouts.ReadTotalTimeoutConstant, 1000u);
+  EXPECT_EQ(kernel.timeouts.WriteTotalTimeoutMultiplier, 4u);
+  EXPECT_EQ(kernel.timeouts.WriteTotalTimeoutConstant, 2000u);
+}
+
+TEST_F(Win32SerialTest, ReadGivesWhatTheDriverHadAndAPartWrittenIsAFailedWrite) {
+  auto port = Open();
+  kernel.input = "abc";
+  char buffer[8] = {};
+  uint32_t n = 0;
+  ASSERT_TRUE(port->ReadFile(buffer, sizeof buffer, n));
+  EXPECT_EQ(std::string(buffer, n), "abc");
+  ASSERT_TRUE(port->WriteFile("hello", 5, n));
+  EXPECT_EQ(n, 5u);
+  kernel.writeTakes = 2;  // the write time-out came first
+  EXPECT_FALSE(port->WriteFile("hello", 5, n));
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(platform.LastError(), ERROR_TIMEOUT);
+}
+
+// A device that goes away ends the wait with one of these errors, as the
+// wait ends or within the call.
+TEST_F(Win32SerialTest, RemovalIsOneErrorEventThenTheWaitSleepsUntilCancelled) {
+  const ScriptedKernel32::Wait removals[] = {{0, ERROR_OPERATION_ABORTED, false},
+                                             {0, ERROR_BAD_COMMAND, false},
+                                             {0, ERROR_ACCESS_DENIED, true},
+                                             {0, ERROR_DEVICE_REMOVED, false}};
+  for (const auto& removal : removals) {
+    SCOPED_TRACE(::testing::Message() << "error " << removal.error);
+    auto port = Open();
+    ASSERT_TRUE(port && port->SetCommMask(CommEv::All));
+    const int before = kernel.WaitCalls();
+    kernel.waits = {{CommEv::RxChar}, removal};
+    uint32_t mask = 0, errors = 0;
+    ComStat stat;
+    ASSERT_TRUE(port->WaitCommEvent(mask));
+    EXPECT_EQ(mask, CommEv::RxChar);
+    ASSERT_TRUE(port->WaitCommEvent(mask));
+    EXPECT_EQ(mask, CommEv::Err);
+    port->ClearCommError(errors, stat);
+    EXPECT_EQ(errors, CommErr::IoError);
+
+    auto third = WaitAsync(*port);
+    EXPECT_EQ(third.wait_for(100ms), std::future_status::timeout) << "the wait sleeps";
+    EXPECT_EQ(kernel.WaitCalls(), before + 2) << "and leaves the driver alone";
+    port->CancelWait();
+    ASSERT_EQ(third.wait_for(kDeadline), std::future_status::ready);
+    EXPECT_EQ(third.get(), WaitResult(false, 0, ERROR_OPERATION_ABORTED));
+  }
+}
+
+TEST_F(Win32SerialTest, RemovalOutsideTheMaskIsOneFailedWait) {
+  auto port = Open();
+  ASSERT_TRUE(port->SetCommMask(CommEv::RxChar));
+  kernel.waits = {{0, ERROR_BAD_COMMAND}};
+  EXPECT_EQ(WaitAsync(*port).get(), WaitResult(false, 0, ERROR_BAD_COMMAND));
+  auto next = WaitAsync(*port);
+  EXPECT_EQ(next.wait_for(100ms), std::future_status::timeout);
+  port->CancelWait();
+  ASSERT_EQ(next.wait_for(kDeadline), std::future_status::ready);
+  EXPECT_EQ(kernel.WaitCalls(), 1);
+}
+
+TEST_F(Win32SerialTest, AnotherFailedWaitIsAskedAgainNextTime) {
+  auto port = Open();
+  kernel.waits = {{0, ERROR_INVALID_PARAMETER, true}, {CommEv::RxChar}};
+  EXPECT_EQ(WaitAsync(*port).get(), WaitResult(false, 0, ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(WaitAsync(*port).get(), WaitResult(true, CommEv::RxChar, 0));
+}
+
+TEST_F(Win32SerialTest, ChangedMaskEndsAPendingWaitWithoutAnEmptyReport) {
+  auto port = Open();
+  auto wait = WaitAsync(*port);
+  ASSERT_TRUE(kernel.AwaitPending(kDeadline));
+  kernel.waits = {{CommEv::TxEmpty}};
+  ASSERT_TRUE(port->SetCommMask(CommEv::TxEmpty));
+  ASSERT_EQ(wait.wait_for(kDeadline), std::future_status::ready);
+  EXPECT_EQ(wait.get(), WaitResult(true, CommEv::TxEmpty, 0));
+  EXPECT_EQ(kernel.WaitCalls(), 2);
+}
+
+TEST_F(Win32SerialTest, CancelWaitEndsAPendingWaitAtOnceAndForGood) {
+  auto port = Open();
+  auto wait = WaitAsync(*port);
+  ASSERT_TRUE(kernel.AwaitPending(kDeadline));
+  port->CancelWait();
+  ASSERT_EQ(wait.wait_for(kDeadline), std::future_status::ready);
+  EXPECT_EQ(wait.get(), WaitResult(false, 0, ERROR_OPERATION_ABORTED));
+  EXPECT_FALSE(kernel.Pending()) << "the driver let go of the wait before it returned";
+  uint32_t mask = 0;
+  EXPECT_FALSE(port->WaitCommEvent(mask));
+  EXPECT_EQ(kernel.WaitCalls(), 1);
+}
+
+TEST_F(Win32SerialTest, CancelWaitBeforeTheWaitEndsItBeforeItStarts) {
+  auto port = Open();
+  port->CancelWait();
+  kernel.waits = {{CommEv::RxChar, ERROR_SUCCESS, true}};
+  uint32_t mask = 0;
+  EXPECT_FALSE(port->WaitCommEvent(mask));
+  EXPECT_EQ(platform.LastError(), ERROR_OPERATION_ABORTED);
+  EXPECT_EQ(kernel.WaitCalls(), 0);
+}
+
+// The port component over this layer: a pulled adapter is one I/O error,
+// and the port still closes at once.
+TEST_F(Win32SerialTest, RemovedDeviceUnderAnOpenPortRaisesOneIoError) {
+  QueueDispatcher dispatcher;
+  TComm comm(dispatcher, platform);
+  std::vector<int32_t> errors;
+  comm.OnError = [&](TThreadComm*, int32_t e) { errors.push_back(e); };
+  comm.SetDeviceName("COM3");
+  kernel.waits = {{0, ERROR_BAD_COMMAND}};
+  comm.Open();
+  ASSERT_TRUE(comm.Connected());
+  EXPECT_EQ(kernel.name, "\\\\.\\COM3");
+  ASSERT_TRUE(dispatcher.RunUntil([&] { return !errors.empty(); }, kDeadline));
+  EXPECT_TRUE(errors[0] & int32_t(CommErr::IoError));
+  dispatcher.RunFor(200ms);
+  EXPECT_EQ(errors.size(), 1u);
+  auto start = std::chrono::steady_clock::now();
+  comm.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline);
+  EXPECT_EQ(kernel.openHandles, 0);
+}
+
+TEST(Win32DeviceNames, ComNamesBecomeDevicePathsAndNothingElseNamesADevice) {
+  const std::pair<const char*, std::optional<std::string>> rows[] = {
+      {"COM3", "\\\\.\\COM3"},           {"com12", "\\\\.\\COM12"},
+      {"\\\\.\\COM256", "\\\\.\\COM256"}, {"COM0", std::nullopt},
+      {"COM01", std::nullopt},            {"COM1:", std::nullopt},
+      {"\\\\.\\PhysicalDrive0", std::nullopt}, {"C:\\Windows\\win.ini", std::nullopt},
+      {"", std::nullopt}};
+  for (const auto& [name, path] : rows) EXPECT_EQ(DefaultResolveDeviceName(name), path) << name;
+}
+
+}  // namespace

@@ -1,9 +1,9 @@
 #include "settings/IniFile.h"
 
-#include <exception>
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -11,19 +11,27 @@
 #include "settings/IniText.h"
 
 // Only regular files are read: a pipe put in the file's place would block the
-// reader forever.
+// reader forever. The file system's answer counts only where it has one: on
+// Windows the standard library spells bytes beyond ASCII in a name otherwise
+// than the system's code page does, so it may miss a file that opens.
 std::optional<std::string> ReadIniFileText(const std::string& fileName) {
   std::error_code ec;
-  const auto status = std::filesystem::status(fileName, ec);
-  if (status.type() == std::filesystem::file_type::not_found) return std::string();
-  if (ec || status.type() != std::filesystem::file_type::regular) return std::nullopt;
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return std::nullopt;
-  try {
-    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  } catch (const std::exception&) {  // the stream buffer throws on a read error
+  const auto type = std::filesystem::status(fileName, ec).type();
+  if (!ec && type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found)
+    return std::nullopt;
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> in(std::fopen(fileName.c_str(), "rb"));
+  if (!in) {
+    if (errno == ENOENT) return std::string();  // missing: no keys, and a write makes it
     return std::nullopt;
   }
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) text.append(buffer, n);
+  if (std::ferror(in.get())) return std::nullopt;
+  return text;
 }
 
 IniFile::IniFile(std::string fileName, SettingsPlatform& platform)

@@ -63,17 +63,36 @@ TEST(PrivateProfile, ReadsFilesAsGetPrivateProfileStringDoes) {
        {{"S", "D"}, {"S", "S"}, {"S", "M"}, {"S", "L"}, {"S", "I"}, {"S", "E"}}},
       {"comments",
        "; head\r\n[S]\r\n;K=1\r\n  ; J=2\r\nK=3 ; three\r\n",
-       {{"S", "K"}, {"S", "J"}, {"S", ";K"}}},
+       {{"S", "K"}, {"S", "J"}, {"S", ";K", "a comment line is no key for us; the system reads key \";K\""}}},
       {"two sections with one name, two keys with one name",
        "[S]\r\nA=1\r\nK=first\r\nk=second\r\n[T]\r\nB=2\r\n[s]\r\nK=third\r\nC=3\r\n",
        {{"S", "K"}, {"S", "A"}, {"S", "C"}, {"T", "B"}}},
       {"lines that are no key",
        "K=before\r\n[S]\r\nlone\r\n=novalue\r\nA=a=b\r\nE=\r\n",
-       {{"S", "K"}, {"S", "lone"}, {"S", "A"}, {"S", "E"}, {"S", ""}}},
+       {{"S", "K"},
+        {"S", "lone"},
+        {"S", "A"},
+        {"S", "E"},
+        {"S", "", "a line with no name before '=' is no key for us; the system reads an empty key"}}},
       {"section headers",
        "[S] trailing\r\nA=1\r\n[T\r\nB=2\r\n[U]x]\r\nC=3\r\n",
        {{"S", "A"}, {"S", "B"}, {"T", "B"}, {"U]x", "C"}, {"U", "C"}}},
       {"LF line ends, no end at the last line", "[S]\nA=1\nB=2", {{"S", "A"}, {"S", "B"}}},
+      {"CR line ends",
+       "[S]\rA=1\rB=2\r",
+       {{"S", "A", "a lone CR ends no line for us, so the file is one header line; the system splits at it"},
+        {"S", "B", "as above"}}},
+      {"a name without '=' before the key",
+       "[S]\r\nK\r\nK=5\r\n",
+       {{"S", "K",
+         "a line without '=' is no key for us, so K=5 is the first; the system stops at the name"}}},
+      {"control characters",
+       "[S]\r\nA=1\x1a\r\nB\t=\v2\f\r\n\x1a\r\n",
+       {{"S", "A", "the system takes Ctrl+Z (the old end-of-file mark) for a blank; we keep it in the value"},
+        {"S", "B"}}},
+      {"UTF-16",
+       std::string("\xFF\xFE[\0S\0]\0\r\0\n\0A\0=\0\x31\0\r\0\n\0", 22),
+       {{"S", "A", "the system reads UTF-16 files (byte-order mark FF FE); we read bytes only"}}},
       {"UTF-8 byte-order mark", "\xEF\xBB\xBF[S]\r\nA=1\r\n", {{"S", "A"}}},
       {"a long value", "[S]\r\nK=" + std::string(3000, 'x') + "\r\n", {{"S", "K"}}},
       {"empty file", "", {{"S", "K"}}},
@@ -102,9 +121,19 @@ TEST(PrivateProfile, ReadsIntegersAsGetPrivateProfileIntDoes) {
     std::string line;  // of section [VIEW]
     const char* differs = nullptr;
   } cases[] = {
-      {"Language=2"},  {"Language=0x2"}, {"Language=-1"}, {"Language=0"}, {"Language= 12 "},
-      {"Language=$10"}, {"Language=abc"}, {"Language=12abc"}, {"Language="}, {"Other=1"},
-      {"Language=2147483647"}, {"Language=0xFFFFFFFF"}, {"Language=99999999999"},
+      {"Language=2"},
+      {"Language=0x2"},
+      {"Language=-1"},
+      {"Language=0"},
+      {"Language= 12 "},
+      {"Language="},
+      {"Other=1"},
+      {"Language=2147483647"},
+      {"Language=0xFFFFFFFF"},
+      {"Language=$10", "'$' starts hexadecimal for us (16); the system reads 0"},
+      {"Language=abc", "no number is the default for us; the system reads 0"},
+      {"Language=12abc", "text after the digits makes the default for us; the system reads the digits"},
+      {"Language=99999999999", "beyond 32 bits is the default for us; the system wraps around"},
   };
   Win32TestFolder folder;
   int n = 0;
@@ -128,12 +157,19 @@ TEST(PrivateProfile, EachWriterWritesWhatTheOtherReads) {
     const char* key;
     std::string value;
   } cases[] = {
-      {"VIEW", "Language", "1"},         {"view", "LANGUAGE", "2"},       {"MORE", "B", "new key"},
-      {"NEW", "K", "new section"},       {"TAB_BAUD", "Firmware Upgrade", "blanks in the key"},
-      {"VIEW", "Language", " padded "},  {"VIEW", "Language", "\"q\""},   {"VIEW", "Language", "'q'"},
-      {"VIEW", "Language", ""},          {"VIEW", "Language", "a ; b"},
+      {"VIEW", "Language", "1"},
+      {"view", "LANGUAGE", "2"},
+      {"MORE", "B", "new key"},
+      {"NEW", "K", "new section"},
+      {"TAB_BAUD", "Firmware Upgrade", "blanks in the key"},
+      {"VIEW", "Language", " padded "},
+      {"VIEW", "Language", "\"q\""},
+      {"VIEW", "Language", "'q'"},
+      {"VIEW", "Language", ""},
+      {"VIEW", "Language", "a ; b"},
   };
-  const Lookup others[] = {{"VIEW", "Other"}, {"VIEW", "Language"}, {"MORE", "A"}, {"MORE", "B"}, {"NEW", "K"}};
+  const Lookup others[] = {
+      {"VIEW", "Other"}, {"VIEW", "Language"}, {"MORE", "A"}, {"MORE", "B"}, {"NEW", "K"}};
   Win32TestFolder folder;
   int n = 0;
   for (const auto& c : cases) {
@@ -152,7 +188,7 @@ TEST(PrivateProfile, EachWriterWritesWhatTheOtherReads) {
     EXPECT_EQ(OurString(systemFile, c.section, c.key), ProfileString(systemFile, c.section, c.key)) << where;
     // Every other key reads in both files as in the other.
     for (const Lookup& l : others) {
-      if (std::string(l.section) == c.section && std::string(l.key) == c.key) continue;
+      if (_stricmp(l.section, c.section) == 0 && _stricmp(l.key, c.key) == 0) continue;
       EXPECT_EQ(ProfileString(ourFile, l.section, l.key), ProfileString(systemFile, l.section, l.key))
           << where << ": [" << l.section << "] " << l.key;
     }

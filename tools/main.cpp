@@ -108,6 +108,9 @@ int main(int argc, char** argv) {
   app.set_help_flag("-h,--help", "show this help");
   app.set_version_flag("--version", "kq30 " KQ30_VERSION, "show the program's version");
   app.require_subcommand(1);
+  // Options are written the same on every system: a file named "/path" (a
+  // path Windows accepts too) is never taken for a Windows-style "/option".
+  app.allow_windows_style_options(false);
   std::map<const CLI::App*, std::pair<const Command*, Command::Run>> runs;
   for (const auto& [name, command] : Command::All()) {
     CLI::App* sub = app.add_subcommand(name, command->summary);

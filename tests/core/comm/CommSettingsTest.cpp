@@ -16,7 +16,11 @@ namespace {
 
 class CommSettingsTest : public ::testing::Test {
  protected:
-  CommSettingsTest() { comm.SetDeviceName("/dev/fake0"); }
+  CommSettingsTest() {
+    // The scripted driver takes any name; how names resolve is not tested here.
+    comm.SetDeviceNameResolver([](const std::string& name) { return std::optional<std::string>(name); });
+    comm.SetDeviceName("/dev/fake0");
+  }
   void OpenPort() {
     comm.Open();
     ASSERT_TRUE(comm.Connected());

@@ -11,32 +11,11 @@
 #include <QTimer>
 #include <cstdio>
 #include <functional>
-#include <ctime>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 #include "app/StartUp.h"
+#include "common/ProcessClock.h"
 
 namespace {
-
-// Milliseconds since this process started, from the kernel's own record of
-// the start (in clock ticks since boot), so the figure includes loading.
-double MillisecondsSinceProcessStart() {
-  std::ifstream stat("/proc/self/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const auto close = text.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream fields(text.substr(close + 2));
-  std::string field;
-  // Field 22 (starttime); fields from 3 on follow the command name.
-  for (int i = 3; i <= 22 && (fields >> field); ++i) {
-  }
-  const double start = std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  timespec now{};
-  clock_gettime(CLOCK_BOOTTIME, &now);
-  return (now.tv_sec + now.tv_nsec / 1e9 - start) * 1000.0;
-}
 
 void Save(QWidget* window, const QDir& dir, const QString& name) {
   QCoreApplication::processEvents();

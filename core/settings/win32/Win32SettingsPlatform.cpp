@@ -2,6 +2,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>

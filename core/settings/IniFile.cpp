@@ -31,6 +31,9 @@ std::optional<std::string> ReadIniFileText(const std::string& fileName) {
   char buffer[4096];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0;) text.append(buffer, n);
   if (std::ferror(in.get())) return std::nullopt;
+  // A file saved as UTF-16 is no text this reader can read, and a write
+  // would append 8-bit lines to it: it is left as it is.
+  if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) return std::nullopt;
   return text;
 }
 

@@ -63,6 +63,11 @@ TEST(IniFile, AWriteThatFailsSaysSoAndLeavesTheOldFileWhole) {
       {"a folder in the file's place",
        [](const TempFolder&, const std::string& file) { fs::create_directory(file); }, false, RLIM_INFINITY},
       {"missing folder", [](const TempFolder&, const std::string&) {}, false, RLIM_INFINITY},
+      {"a file saved as UTF-16 (its 8-bit keys would be appended to it)",
+       [](const TempFolder&, const std::string& file) {
+         WriteFile(file, std::string("\xFF\xFE[\0V\0]\0\r\0\n\0", 12));
+       },
+       false, RLIM_INFINITY},
   };
   for (const auto& c : cases) {
     TempFolder folder;

@@ -1,7 +1,6 @@
 #include "lang/LanguageFile.h"
 
 #include <fstream>
-#include <iterator>
 
 #include "lang/TextDecoding.h"
 #include "settings/IniFile.h"

@@ -1,5 +1,6 @@
 #include "dialogs/TfrmAbout.h"
 
+#include <QFile>
 #include <QStringList>
 
 #include "lang/LanguageFile.h"
@@ -19,7 +20,8 @@ TfrmAbout::~TfrmAbout() = default;
 void TfrmAbout::btnOKClick() { hide(); }
 
 void TfrmAbout::LoadReadMe(const QString& path, int codePage) {
-  const auto lines = ReadMeLines(path.toStdString(), codePage);
+  // The core takes file names in the system's own 8-bit encoding.
+  const auto lines = ReadMeLines(QFile::encodeName(path).toStdString(), codePage);
   if (!lines) return;
   QStringList text;
   for (const std::string& line : *lines) text.append(QString::fromStdString(line));

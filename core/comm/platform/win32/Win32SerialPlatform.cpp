@@ -1,0 +1,386 @@
+#include "comm/platform/win32/Win32SerialPlatform.h"
+
+#include <atomic>
+
+// The port component's codes are the Windows values and pass through as
+// they are.
+static_assert(CommEv::RxChar == EV_RXCHAR && CommEv::RxFlag == EV_RXFLAG && CommEv::TxEmpty == EV_TXEMPTY &&
+              CommEv::Cts == EV_CTS && CommEv::Dsr == EV_DSR && CommEv::Rlsd == EV_RLSD && CommEv::Break == EV_BREAK &&
+              CommEv::Err == EV_ERR && CommEv::Ring == EV_RING);
+static_assert(CommErr::RxOver == CE_RXOVER && CommErr::Overrun == CE_OVERRUN && CommErr::RxParity == CE_RXPARITY &&
+              CommErr::Frame == CE_FRAME && CommErr::Break == CE_BREAK && CommErr::TxFull == CE_TXFULL &&
+              CommErr::IoError == CE_IOE);
+static_assert(CommPurge::TxAbort == PURGE_TXABORT && CommPurge::RxAbort == PURGE_RXABORT &&
+              CommPurge::TxClear == PURGE_TXCLEAR && CommPurge::RxClear == PURGE_RXCLEAR);
+static_assert(CommEscape::SetXOff == SETXOFF && CommEscape::SetXOn == SETXON && CommEscape::SetRts == SETRTS &&
+              CommEscape::ClrRts == CLRRTS && CommEscape::SetDtr == SETDTR && CommEscape::ClrDtr == CLRDTR &&
+              CommEscape::ResetDev == RESETDEV && CommEscape::SetBreak == SETBREAK && CommEscape::ClrBreak == CLRBREAK);
+static_assert(CommParity::NoParity == NOPARITY && CommParity::Odd == ODDPARITY && CommParity::Even == EVENPARITY &&
+              CommParity::Mark == MARKPARITY && CommParity::Space == SPACEPARITY);
+static_assert(CommStopBits::One == ONESTOPBIT && CommStopBits::OneAndHalf == ONE5STOPBITS &&
+              CommStopBits::Two == TWOSTOPBITS);
+static_assert(CommLineControl::Disable == DTR_CONTROL_DISABLE && CommLineControl::Enable == DTR_CONTROL_ENABLE &&
+              CommLineControl::Handshake == DTR_CONTROL_HANDSHAKE && CommLineControl::Disable == RTS_CONTROL_DISABLE &&
+              CommLineControl::Enable == RTS_CONTROL_ENABLE && CommLineControl::Handshake == RTS_CONTROL_HANDSHAKE &&
+              CommLineControl::Toggle == RTS_CONTROL_TOGGLE);
+
+namespace {
+
+// The error of the last call that failed on this thread; what LastError()
+// reports. Kept apart from GetLastError, which the clean-up after a failure
+// (closing handles, cancelling a wait) would overwrite.
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+
+bool Fail(DWORD error) {
+  t_lastError = error;
+  return false;
+}
+
+bool Failed(Kernel32& kernel) { return Fail(kernel.GetLastError()); }
+
+// The errors with which the driver ends a wait on a device that has gone: a
+// pulled USB adapter, a powered-down port.
+bool DeviceGone(DWORD error) {
+  switch (error) {
+    case ERROR_OPERATION_ABORTED:
+    case ERROR_BAD_COMMAND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_READY:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+DCB ToWindows(const DeviceControlBlock& d) {
+  DCB w{};
+  w.DCBlength = sizeof w;
+  w.BaudRate = d.BaudRate;
+  w.fBinary = d.fBinary;
+  w.fParity = d.fParity;
+  w.fOutxCtsFlow = d.fOutxCtsFlow;
+  w.fOutxDsrFlow = d.fOutxDsrFlow;
+  w.fDtrControl = d.fDtrControl;
+  w.fDsrSensitivity = d.fDsrSensitivity;
+  w.fTXContinueOnXoff = d.fTXContinueOnXoff;
+  w.fOutX = d.fOutX;
+  w.fInX = d.fInX;
+  w.fErrorChar = d.fErrorChar;
+  w.fNull = d.fNull;
+  w.fRtsControl = d.fRtsControl;
+  w.fAbortOnError = d.fAbortOnError;
+  w.XonLim = d.XonLim;
+  w.XoffLim = d.XoffLim;
+  w.ByteSize = d.ByteSize;
+  w.Parity = d.Parity;
+  w.StopBits = d.StopBits;
+  w.XonChar = d.XonChar;
+  w.XoffChar = d.XoffChar;
+  w.ErrorChar = d.ErrorChar;
+  w.EofChar = d.EofChar;
+  w.EvtChar = d.EvtChar;
+  return w;
+}
+
+DeviceControlBlock FromWindows(const DCB& w) {
+  DeviceControlBlock d;
+  d.BaudRate = w.BaudRate;
+  d.fBinary = w.fBinary;
+  d.fParity = w.fParity;
+  d.fOutxCtsFlow = w.fOutxCtsFlow;
+  d.fOutxDsrFlow = w.fOutxDsrFlow;
+  d.fDtrControl = uint8_t(w.fDtrControl);
+  d.fDsrSensitivity = w.fDsrSensitivity;
+  d.fTXContinueOnXoff = w.fTXContinueOnXoff;
+  d.fOutX = w.fOutX;
+  d.fInX = w.fInX;
+  d.fErrorChar = w.fErrorChar;
+  d.fNull = w.fNull;
+  d.fRtsControl = uint8_t(w.fRtsControl);
+  d.fAbortOnError = w.fAbortOnError;
+  d.XonLim = w.XonLim;
+  d.XoffLim = w.XoffLim;
+  d.ByteSize = w.ByteSize;
+  d.Parity = w.Parity;
+  d.StopBits = w.StopBits;
+  d.XonChar = w.XonChar;
+  d.XoffChar = w.XoffChar;
+  d.ErrorChar = w.ErrorChar;
+  d.EofChar = w.EofChar;
+  d.EvtChar = w.EvtChar;
+  return d;
+}
+
+// A fresh overlapped record on its (manual-reset) event.
+void StartOverlapped(Kernel32& kernel, OVERLAPPED& overlapped, HANDLE event) {
+  overlapped = OVERLAPPED{};
+  overlapped.hEvent = event;
+  kernel.ResetEvent(event);
+}
+
+// The handles of one open port: the device and its four events.
+struct PortHandles {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  HANDLE readEvent = nullptr;   // the window thread's reads
+  HANDLE writeEvent = nullptr;  // the window thread's writes
+  HANDLE waitEvent = nullptr;   // the event thread's WaitCommEvent
+  HANDLE cancelEvent = nullptr;  // set once by CancelWait, never reset
+
+  void Close(Kernel32& kernel) const {
+    for (HANDLE event : {readEvent, writeEvent, waitEvent, cancelEvent})
+      if (event) kernel.CloseHandle(event);
+    if (file != INVALID_HANDLE_VALUE) kernel.CloseHandle(file);
+  }
+};
+
+class Win32SerialDevice : public SerialDevice {
+ public:
+  Win32SerialDevice(Kernel32& kernel, const PortHandles& handles) : kernel_(kernel), h_(handles) {}
+
+  // No I/O is pending here: reads and writes end inside their calls, and a
+  // wait ends before WaitCommEvent returns, which the event thread has done
+  // before the port is destroyed.
+  ~Win32SerialDevice() override { h_.Close(kernel_); }
+
+  bool SetCommMask(uint32_t eventMask) override {
+    if (!kernel_.SetCommMask(h_.file, eventMask)) return Failed(kernel_);
+    mask_ = eventMask;
+    return true;
+  }
+
+  bool SetupComm(uint32_t inQueue, uint32_t outQueue) override {
+    return kernel_.SetupComm(h_.file, inQueue, outQueue) || Failed(kernel_);
+  }
+
+  bool GetCommState(DeviceControlBlock& dcb) override {
+    DCB w{};
+    w.DCBlength = sizeof w;
+    if (!kernel_.GetCommState(h_.file, &w)) return Failed(kernel_);
+    dcb = FromWindows(w);
+    return true;
+  }
+
+  bool SetCommState(const DeviceControlBlock& dcb) override {
+    // The DCB holds the line controls in two bits, and DTR has no toggle
+    // mode: anything else would reach the driver as another setting.
+    if (dcb.fDtrControl > CommLineControl::Handshake || dcb.fRtsControl > CommLineControl::Toggle)
+      return Fail(ERROR_INVALID_PARAMETER);
+    DCB w = ToWindows(dcb);
+    return kernel_.SetCommState(h_.file, &w) || Failed(kernel_);
+  }
+
+  bool SetCommTimeouts(const CommTimeouts& timeouts) override {
+    COMMTIMEOUTS w{timeouts.ReadIntervalTimeout, timeouts.ReadTotalTimeoutMultiplier,
+                   timeouts.ReadTotalTimeoutConstant, timeouts.WriteTotalTimeoutMultiplier,
+                   timeouts.WriteTotalTimeoutConstant};
+    return kernel_.SetCommTimeouts(h_.file, &w) || Failed(kernel_);
+  }
+
+  bool EscapeCommFunction(uint32_t function) override {
+    return kernel_.EscapeCommFunction(h_.file, function) || Failed(kernel_);
+  }
+
+  bool ClearCommError(uint32_t& errors, ComStat& stat) override {
+    DWORD bits = 0;
+    COMSTAT w{};
+    const bool ok = kernel_.ClearCommError(h_.file, &bits, &w) || Failed(kernel_);
+    errors = ok ? bits : 0;
+    stat = ComStat{};
+    if (ok) {
+      stat.fCtsHold = w.fCtsHold;
+      stat.fDsrHold = w.fDsrHold;
+      stat.fRlsdHold = w.fRlsdHold;
+      stat.fXoffHold = w.fXoffHold;
+      stat.fXoffSent = w.fXoffSent;
+      stat.fEof = w.fEof;
+      stat.fTxim = w.fTxim;
+      stat.cbInQue = w.cbInQue;
+      stat.cbOutQue = w.cbOutQue;
+    }
+    // A device that has gone stays gone: every call says so, also when the
+    // driver no longer answers at all.
+    if (hungUp_) errors |= CommErr::IoError;
+    return ok;
+  }
+
+  bool PurgeComm(uint32_t flags) override { return kernel_.PurgeComm(h_.file, flags) || Failed(kernel_); }
+
+  // A device that goes away ends the wait with an error. That is reported
+  // once, as an EV_ERR wake-up when the mask has it (ClearCommError then
+  // says CE_IOERROR), else as one failed wait; after that the thread sleeps
+  // until CancelWait instead of failing wait after wait.
+  bool WaitCommEvent(uint32_t& eventMask) override {
+    eventMask = 0;
+    for (;;) {
+      if (cancelled_) return Fail(ERROR_OPERATION_ABORTED);
+      if (hungUp_) {
+        if (!hangUpReported_) {
+          hangUpReported_ = true;
+          if (mask_ & CommEv::Err) {
+            eventMask = CommEv::Err;
+            return true;
+          }
+          return Fail(hangUpError_);
+        }
+        if (kernel_.WaitForSingleObject(h_.cancelEvent, INFINITE) != WAIT_OBJECT_0) return Failed(kernel_);
+        continue;
+      }
+      DWORD events = 0, error = ERROR_SUCCESS;
+      if (!WaitOnce(events, error)) {
+        if (cancelled_) continue;
+        if (DeviceGone(error) && !StillAnswers(error)) {
+          hangUpError_ = error;
+          hungUp_ = true;
+          continue;
+        }
+        return Fail(error);
+      }
+      if (cancelled_) continue;
+      if (events) {
+        eventMask = events;
+        return true;
+      }
+      // No event: SetCommMask changed the mask under the wait. The next one
+      // waits for the new mask.
+    }
+  }
+
+  void CancelWait() override {
+    cancelled_ = true;
+    kernel_.SetEvent(h_.cancelEvent);
+    // A driver also ends a pending wait when the mask changes; a wait that
+    // is about to start sees the flag or the event.
+    kernel_.SetCommMask(h_.file, 0);
+  }
+
+  bool ReadFile(void* buffer, uint32_t count, uint32_t& bytesRead) override {
+    bytesRead = 0;
+    StartOverlapped(kernel_, readOv_, h_.readEvent);
+    if (!kernel_.ReadFile(h_.file, buffer, count, nullptr, &readOv_)) {
+      DWORD error = kernel_.GetLastError();
+      if (error != ERROR_IO_PENDING) return Fail(error);
+    }
+    DWORD n = 0;
+    bool ok = kernel_.GetOverlappedResult(h_.file, &readOv_, &n, TRUE);
+    bytesRead = n;
+    if (ok) return true;
+    // A read that its time-out ended has read what came in time; Windows
+    // reports that as success, Wine as ERROR_TIMEOUT.
+    DWORD error = kernel_.GetLastError();
+    return error == ERROR_TIMEOUT || Fail(error);
+  }
+
+  bool WriteFile(const void* buffer, uint32_t count, uint32_t& bytesWritten) override {
+    bytesWritten = 0;
+    StartOverlapped(kernel_, writeOv_, h_.writeEvent);
+    if (!kernel_.WriteFile(h_.file, buffer, count, nullptr, &writeOv_)) {
+      DWORD error = kernel_.GetLastError();
+      if (error != ERROR_IO_PENDING) return Fail(error);
+    }
+    DWORD n = 0;
+    if (!kernel_.GetOverlappedResult(h_.file, &writeOv_, &n, TRUE)) {
+      bytesWritten = n;
+      return Failed(kernel_);
+    }
+    bytesWritten = n;
+    // The write time-out ends a write with success and part of the buffer
+    // sent; that is a failed write.
+    return n >= count || Fail(ERROR_TIMEOUT);
+  }
+
+ private:
+  // One overlapped WaitCommEvent: true with the events that ended it, false
+  // with the error of a failed wait or ERROR_OPERATION_ABORTED when the
+  // cancel event came first.
+  bool WaitOnce(DWORD& events, DWORD& error) {
+    StartOverlapped(kernel_, waitOv_, h_.waitEvent);
+    waitEvents_ = 0;
+    if (!kernel_.WaitCommEvent(h_.file, &waitEvents_, &waitOv_)) {
+      error = kernel_.GetLastError();
+      if (error != ERROR_IO_PENDING) return false;
+      const HANDLE objects[2] = {h_.cancelEvent, h_.waitEvent};
+      const DWORD woken = kernel_.WaitForMultipleObjects(2, objects, FALSE, INFINITE);
+      if (woken != WAIT_OBJECT_0 + 1) {
+        error = woken == WAIT_OBJECT_0 ? DWORD(ERROR_OPERATION_ABORTED) : kernel_.GetLastError();
+        // The driver writes into waitOv_ and waitEvents_ until the wait has
+        // ended, so it is cancelled and its end waited for.
+        kernel_.CancelIoEx(h_.file, &waitOv_);
+        DWORD ignored = 0;
+        kernel_.GetOverlappedResult(h_.file, &waitOv_, &ignored, TRUE);
+        return false;
+      }
+      DWORD ignored = 0;
+      if (!kernel_.GetOverlappedResult(h_.file, &waitOv_, &ignored, TRUE)) {
+        error = kernel_.GetLastError();
+        return false;
+      }
+    }
+    events = waitEvents_;
+    return true;
+  }
+
+  // Whether the device still answers after a wait ended with error. An
+  // abort can come from elsewhere too (Wine aborts waits on a port without
+  // modem lines); a device that still gives its state is there.
+  bool StillAnswers(DWORD error) {
+    if (error != ERROR_OPERATION_ABORTED) return false;
+    DCB w{};
+    w.DCBlength = sizeof w;
+    return kernel_.GetCommState(h_.file, &w);
+  }
+
+  Kernel32& kernel_;
+  const PortHandles h_;
+
+  // Shared between the event thread and the window thread.
+  std::atomic<bool> cancelled_{false};
+  std::atomic<bool> hungUp_{false};
+  std::atomic<uint32_t> mask_{0};
+
+  // The event thread's own.
+  OVERLAPPED waitOv_{};
+  DWORD waitEvents_ = 0;
+  DWORD hangUpError_ = ERROR_SUCCESS;
+  bool hangUpReported_ = false;
+
+  // The window thread's own.
+  OVERLAPPED readOv_{};
+  OVERLAPPED writeOv_{};
+};
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> Win32SerialPlatform::CreateFile(const std::string& devicePath) {
+  // A name with a NUL in it would open the device its first part names.
+  if (devicePath.empty() || devicePath.find('\0') != std::string::npos) {
+    Fail(ERROR_INVALID_NAME);
+    return nullptr;
+  }
+  PortHandles h;
+  h.file = kernel_.CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OVERLAPPED, nullptr);
+  if (h.file == INVALID_HANDLE_VALUE) {
+    Failed(kernel_);
+    return nullptr;
+  }
+  for (HANDLE* event : {&h.readEvent, &h.writeEvent, &h.waitEvent, &h.cancelEvent}) {
+    *event = kernel_.CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!*event) {
+      Failed(kernel_);
+      h.Close(kernel_);
+      return nullptr;
+    }
+  }
+  return std::make_unique<Win32SerialDevice>(kernel_, h);
+}
+
+int Win32SerialPlatform::LastError() { return int(t_lastError); }
+
+SerialPlatform& DefaultSerialPlatform() {
+  static Win32SerialPlatform platform;
+  return platform;
+}

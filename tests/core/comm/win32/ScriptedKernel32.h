@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "comm/platform/win32/Kernel32.h"
@@ -18,12 +19,14 @@
 class ScriptedKernel32 : public Kernel32 {
  public:
   // How the driver ends one WaitCommEvent: with events or an error, within
-  // the call (atOnce) or after it returned ERROR_IO_PENDING. An empty script
-  // leaves the wait pending until it is cancelled or the mask changes.
+  // the call (atOnce) or after it returned ERROR_IO_PENDING; an error also
+  // means the device has gone unless told otherwise. An empty script leaves
+  // the wait pending until it is cancelled or the mask changes.
   struct Wait {
     DWORD events = 0;
     DWORD error = ERROR_SUCCESS;
     bool atOnce = false;
+    bool gone = true;
   };
 
   ~ScriptedKernel32() override {
@@ -35,6 +38,7 @@ class ScriptedKernel32 : public Kernel32 {
   std::deque<Wait> waits;
   DCB state{};  // what GetCommState reports
   std::string input;
+  DWORD readEnd = ERROR_SUCCESS;  // how a read ends
   DWORD writeTakes = MAXDWORD;
 
   // What the port did.
@@ -78,7 +82,10 @@ class ScriptedKernel32 : public Kernel32 {
   }
 
   BOOL SetupComm(HANDLE, DWORD, DWORD) override { return TRUE; }
-  BOOL GetCommState(HANDLE, LPDCB dcb) override { return *dcb = state, TRUE; }
+  BOOL GetCommState(HANDLE, LPDCB dcb) override {
+    std::lock_guard lock(mutex_);
+    return gone_ ? Fail(ERROR_BAD_COMMAND) : (*dcb = state, TRUE);
+  }
   BOOL SetCommState(HANDLE, LPDCB dcb) override { return applied = *dcb, TRUE; }
   BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) override { return timeouts = *t, TRUE; }
   BOOL EscapeCommFunction(HANDLE, DWORD) override { return TRUE; }
@@ -104,7 +111,7 @@ class ScriptedKernel32 : public Kernel32 {
     Wait w;
     bool scripted = !waits.empty();
     if (scripted) w = waits.front(), waits.pop_front();
-    gone_ = gone_ || w.error;
+    gone_ = gone_ || (w.error && w.gone);
     if (w.atOnce) return w.error ? Fail(w.error) : (*mask = w.events, TRUE);
     mask_ = mask, wait_ = overlapped, pending_ = true;
     if (scripted) End(w.events, w.error);
@@ -124,14 +131,18 @@ class ScriptedKernel32 : public Kernel32 {
     DWORD n = std::min<DWORD>(count, DWORD(input.size()));
     std::memcpy(buffer, input.data(), n);
     input.erase(0, n);
-    return Transfer(overlapped, n);
+    return Transfer(overlapped, n, readEnd);
   }
   BOOL WriteFile(HANDLE, LPCVOID, DWORD count, LPDWORD, LPOVERLAPPED overlapped) override {
-    return Transfer(overlapped, std::min(count, writeTakes));
+    return Transfer(overlapped, std::min(count, writeTakes), ERROR_SUCCESS);
   }
   BOOL GetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD bytes, BOOL wait) override {
     std::unique_lock lock(mutex_);
-    if (overlapped != wait_) return *bytes = transferred_[overlapped], TRUE;
+    if (overlapped != wait_) {
+      auto [n, e] = transferred_[overlapped];
+      *bytes = n;
+      return e ? Fail(e) : TRUE;
+    }
     if (pending_ && !wait) return Fail(ERROR_IO_INCOMPLETE);
     changed_.wait(lock, [&] { return !pending_; });
     *bytes = 0;
@@ -154,9 +165,9 @@ class ScriptedKernel32 : public Kernel32 {
     lastError_ = e;
     return FALSE;
   }
-  BOOL Transfer(LPOVERLAPPED overlapped, DWORD n) {
+  BOOL Transfer(LPOVERLAPPED overlapped, DWORD n, DWORD e) {
     std::lock_guard lock(mutex_);
-    transferred_[overlapped] = n;
+    transferred_[overlapped] = {n, e};
     ::SetEvent(overlapped->hEvent);
     return Fail(ERROR_IO_PENDING);
   }
@@ -186,5 +197,5 @@ class ScriptedKernel32 : public Kernel32 {
   LPOVERLAPPED wait_ = nullptr;
   DWORD error_ = ERROR_SUCCESS;
   std::vector<std::thread> completers_;
-  std::map<LPOVERLAPPED, DWORD> transferred_;
+  std::map<LPOVERLAPPED, std::pair<DWORD, DWORD>> transferred_;  // bytes, error
 };

@@ -21,22 +21,6 @@ struct Arguments {
   std::string file, output, version, date;
 };
 
-// Control characters in the header's texts are shown escaped, never sent to
-// the terminal as they are.
-std::string Printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 std::string Hex32(std::uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08X", value);
@@ -44,9 +28,9 @@ std::string Hex32(std::uint32_t value) {
 }
 
 void PrintInfo(const std::string& path, const FirmwareFile& file) {
-  std::cout << "file: " << Printable(path) << "\n"
-            << "version: " << Printable(file.Version) << "\n"
-            << "date: " << Printable(file.Date) << "\n"
+  std::cout << "file: " << PrintableFileText(path) << "\n"
+            << "version: " << PrintableFileText(file.Version) << "\n"
+            << "date: " << PrintableFileText(file.Date) << "\n"
             << "expected checksum: " << Hex32(file.ExpectedChecksum) << "\n"
             << "computed checksum: " << Hex32(file.FileChecksum) << "\n"
             << "checksum ok: "
@@ -58,7 +42,7 @@ void PrintInfo(const std::string& path, const FirmwareFile& file) {
             << "program length: " << file.ProgramLength() << "\n"
             << "total blocks: " << file.TotalBlocks() << "\n"
             << "verdict: " << FirmwareVerdictName(file.Verdict) << "\n"
-            << "reason: " << Printable(file.Reason) << "\n";
+            << "reason: " << PrintableFileText(file.Reason) << "\n";
 }
 
 std::string ReadHexFile(const InputFile& in) {
@@ -98,7 +82,7 @@ int Dump(const Arguments& a) {
   WriteFileAtomically(a.output, file.FirmwareImage);
   if (!file.FitToFlash()) {
     std::cerr << "kq30 firmware: the image was written, but it is not fit to flash: "
-              << Printable(file.Reason) << "\n";
+              << PrintableFileText(file.Reason) << "\n";
     return 1;
   }
   return 0;

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-std::string QuotedPath(const std::string& path) {
-  std::string out = "\"";
-  for (unsigned char c : path) {
+std::string PrintableFileText(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
     if (c < 0x20 || c == 0x7F) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
@@ -13,5 +13,14 @@ std::string QuotedPath(const std::string& path) {
       out += static_cast<char>(c);
     }
   }
-  return out + "\"";
+  return out;
+}
+
+std::string QuotedPath(const std::string& path) {
+  // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about the
+  // same text written as one sum of strings.
+  std::string quoted = "\"";
+  quoted += PrintableFileText(path);
+  quoted += '"';
+  return quoted;
 }

@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
-// A path in double quotes, with control characters escaped.
+// A file's name or header text made safe for a terminal: control characters
+// as \xHH, every other byte as it is (names beyond ASCII stay readable).
+std::string PrintableFileText(const std::string& text);
+
+// A path in double quotes, printable.
 std::string QuotedPath(const std::string& path);
 
 class InputFile {

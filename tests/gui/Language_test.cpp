@@ -3,41 +3,23 @@
 // control at the window's fixed size.
 #include <QAbstractButton>
 #include <QAction>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
 #include "GuiTestMain.h"
-#include "ScriptedMessageBoxes.h"
-#include "app/StartUp.h"
+#include "WizardInOwnHome.h"
 #include "lang/LanguageFile.h"
 
-class LanguageTest : public QObject {
+class LanguageTest : public QObject, WizardInOwnHome {
   Q_OBJECT
 
-  ScriptedMessageBoxes boxes;
-  std::unique_ptr<QTemporaryDir> home;
-  std::unique_ptr<WizardWindows> windows;
-  TForm1* form = nullptr;
-
   void StartWithSetting(const QByteArray& language) {
-    const QString file = home->filePath("Documents/ORVO/Bridgeset/KQ-30_Firmware.ini");
-    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[VIEW]\nLanguage=" + language + "\n");
-    f.close();
-    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
-    form = windows->Form1.get();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
+    Put(SettingsFile(), "[VIEW]\nLanguage=" + language + "\n");
+    Start();
   }
   QString Text(const char* name) const {
     QObject* o = form->findChild<QObject*>(name);
@@ -59,17 +41,8 @@ class LanguageTest : public QObject {
   QString ReadMe() const { return windows->frmAbout->findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
 
  private slots:
-  void init() {
-    home = std::make_unique<QTemporaryDir>();
-    qputenv("HOME", home->path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home->filePath(".config").toLocal8Bit());
-    boxes = ScriptedMessageBoxes();
-  }
-  void cleanup() {
-    QVERIFY2(!boxes.Unexpected, "a message box came that the test did not expect");
-    windows.reset();
-    home.reset();
-  }
+  void init() { MakeHome(); }
+  void cleanup() { EndInHome(); }
 
   void starts_in_the_saved_language_data() {
     QTest::addColumn<QByteArray>("setting");
@@ -130,9 +103,7 @@ class LanguageTest : public QObject {
     boxes.Answers = {MsgResult::OK};
     QVERIFY(form->close());
     QCOMPARE(QString::fromStdString(boxes.Shown.at(0).Text), QStringLiteral("Are you sure to exit?"));
-    QFile saved(home->filePath("Documents/ORVO/Bridgeset/KQ-30_Firmware.ini"));
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), QByteArray("[VIEW]\nLanguage=1\n"));
+    QCOMPARE(Contents(SettingsFile()), QByteArray("[VIEW]\nLanguage=1\n"));
   }
 
   // Every caption the language files set fits its control in every language,

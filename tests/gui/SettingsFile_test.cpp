@@ -1,57 +1,14 @@
 // The settings file as the main window uses it: the language read at start-up
 // and written on a confirmed close, in a home folder of the test's own.
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
-
 #include "GuiTestMain.h"
-#include "ScriptedMessageBoxes.h"
-#include "app/StartUp.h"
+#include "WizardInOwnHome.h"
 
-class SettingsFileTest : public QObject {
+class SettingsFileTest : public QObject, WizardInOwnHome {
   Q_OBJECT
 
-  ScriptedMessageBoxes boxes;
-  std::unique_ptr<QTemporaryDir> home;
-  std::unique_ptr<WizardWindows> windows;
-  TForm1* form = nullptr;
-
-  QString SettingsFile() const { return home->filePath("Documents/ORVO/Bridgeset/KQ-30_Firmware.ini"); }
-  void Start() {
-    windows = std::make_unique<WizardWindows>(CreateWizardWindows(boxes));
-    form = windows->Form1.get();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
-  }
-  static QByteArray Contents(const QString& file) {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-  }
-  static void Put(const QString& file, const QByteArray& text) {
-    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
-    QFile f(file);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-  }
-
  private slots:
-  void init() {
-    // Never the real user's documents: HOME and the XDG configuration are
-    // this test's own folder, without a user-dirs.dirs, so the documents
-    // folder is $HOME/Documents.
-    home = std::make_unique<QTemporaryDir>();
-    qputenv("HOME", home->path().toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home->filePath(".config").toLocal8Bit());
-    boxes = ScriptedMessageBoxes();
-  }
-
-  void cleanup() {
-    QVERIFY2(!boxes.Unexpected, "a message box came that the test did not expect");
-    windows.reset();
-    home.reset();
-  }
+  void init() { MakeHome(); }
+  void cleanup() { EndInHome(); }
 
   void first_start_makes_the_settings_folder_and_the_first_close_the_file() {
     Start();

@@ -84,8 +84,8 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   std::string temporary;
   int out = -1;
   for (int attempt = 0; out < 0; ++attempt) {
-    temporary =
-        path + ".partial-" + std::to_string(::getpid()) + (attempt ? "-" + std::to_string(attempt) : "");
+    temporary = path + ".partial-" + std::to_string(::getpid());
+    if (attempt) temporary += '-' + std::to_string(attempt);
     out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (out < 0 && (errno != EEXIST || attempt == 100)) {
       throw Exception(SystemError("cannot create", temporary, errno));

@@ -101,8 +101,8 @@ void WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   std::string temporary;
   HANDLE out = INVALID_HANDLE_VALUE;
   for (int attempt = 0; out == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = path + ".partial-" + std::to_string(GetCurrentProcessId()) +
-                (attempt ? "-" + std::to_string(attempt) : "");
+    temporary = path + ".partial-" + std::to_string(GetCurrentProcessId());
+    if (attempt) temporary += '-' + std::to_string(attempt);
     out = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     const DWORD error = GetLastError();
     if (out == INVALID_HANDLE_VALUE && (error != ERROR_FILE_EXISTS || attempt == 100))

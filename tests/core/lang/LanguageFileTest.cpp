@@ -144,24 +144,6 @@ TEST(LanguageFile, ShippedFilesHaveEveryRowAndDecodeWhole) {
   EXPECT_NE(chinese.QueryExit, english.QueryExit);
 }
 
-TEST(TextDecoding, CodePagesAndDamagedBytes) {
-  const struct {
-    int codePage;
-    std::string bytes;
-    std::string utf8;
-  } rows[] = {
-      {950, "\xA4\xA4\xA4\xE5", "\u4E2D\u6587"},                   // Big5 中文
-      {936, "\xD6\xD0\xCE\xC4", "\u4E2D\u6587"},                   // GB2312 中文
-      {950, "\xB3\x73\xBD\x75", "\u9023\u7DDA"},                   // 連線: a trail byte in the ASCII range
-      {936, "OK \xC1\xAC\xBD\xD3", "OK \u8FDE\u63A5"},             // 连接
-      {950, "A\xA4", std::string("A") + Replacement},              // cut inside a character
-      {950, "\xA4\x0A" "B", std::string(Replacement) + "\nB"},      // a lead byte without its trail
-      {936, "\xFF\xFF", std::string(Replacement) + Replacement},  // no character at all
-      {1250, "plain", "plain"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(DecodeToUtf8(row.bytes, row.codePage), row.utf8) << row.bytes;
-}
-
 TEST(ReadMe, LongLinesComeInPiecesThatNeverCutACharacter) {
   // 'a' then 250 Big5 characters: the first piece ends one byte short of
   // 499 rather than split the 250th character.

@@ -328,21 +328,24 @@ TEST(Connection, NoPortShowsNA) {
 
 TEST(Connection, ALanguageLoadedWhileConnectedShowsItsButtonAndStatusTexts) {
   Rig r{3};
+  // The texts of a new language, then the button and status follow them.
+  auto load = [&r](const char* suffix) {
+    r.texts.ButtonCaptions[0] = std::string("BUTTON-CONNECT") + suffix;
+    r.texts.ButtonCaptions[1] = std::string("BUTTON-DISCONNECT") + suffix;
+    r.texts.Connected = std::string("STATUS-CONNECTED") + suffix;
+    r.texts.Disconnect = std::string("STATUS-DISCONNECT") + suffix;
+    r.c.ShowButtonCaption();
+    r.c.ShowStatusText();
+  };
   r.c.OpenPortClick(true);
   r.c.EvaluateReplyLine("[END OF STATIC DATA]\r\n");
   r.c.TimerConnectionTimer();
-  r.texts.ButtonCaptions[1] = "BUTTON-DISCONNECT";
-  r.texts.Connected = "STATUS-CONNECTED";
-  r.c.ShowButtonCaption();
-  r.c.ShowStatusText();
-  EXPECT_EQ(r.c.Page.ConnectCaption, "BUTTON-DISCONNECT");
-  EXPECT_EQ(r.c.Page.StatusText, "STATUS-CONNECTED");
+  load("-1");
+  EXPECT_EQ(r.c.Page.ConnectCaption, "BUTTON-DISCONNECT-1");
+  EXPECT_EQ(r.c.Page.StatusText, "STATUS-CONNECTED-1");
   // Once disconnected, the button and the status take the other two texts.
   r.c.OpenPortClick(true);
-  r.texts.ButtonCaptions[0] = "BUTTON-CONNECT";
-  r.texts.Disconnect = "STATUS-DISCONNECT";
-  r.c.ShowButtonCaption();
-  r.c.ShowStatusText();
-  EXPECT_EQ(r.c.Page.ConnectCaption, "BUTTON-CONNECT");
-  EXPECT_EQ(r.c.Page.StatusText, "STATUS-DISCONNECT");
+  load("-2");
+  EXPECT_EQ(r.c.Page.ConnectCaption, "BUTTON-CONNECT-2");
+  EXPECT_EQ(r.c.Page.StatusText, "STATUS-DISCONNECT-2");
 }

@@ -56,62 +56,46 @@ bool DeviceGone(DWORD error) {
   }
 }
 
+// Field for field between our control block and the Windows DCB, either way
+// (the DCB's bit fields and our bytes and flags take each other's values).
+template <typename To, typename From>
+void CopyControlBlock(To& to, const From& from) {
+  to.BaudRate = from.BaudRate;
+  to.fBinary = from.fBinary;
+  to.fParity = from.fParity;
+  to.fOutxCtsFlow = from.fOutxCtsFlow;
+  to.fOutxDsrFlow = from.fOutxDsrFlow;
+  to.fDtrControl = from.fDtrControl;
+  to.fDsrSensitivity = from.fDsrSensitivity;
+  to.fTXContinueOnXoff = from.fTXContinueOnXoff;
+  to.fOutX = from.fOutX;
+  to.fInX = from.fInX;
+  to.fErrorChar = from.fErrorChar;
+  to.fNull = from.fNull;
+  to.fRtsControl = from.fRtsControl;
+  to.fAbortOnError = from.fAbortOnError;
+  to.XonLim = from.XonLim;
+  to.XoffLim = from.XoffLim;
+  to.ByteSize = from.ByteSize;
+  to.Parity = from.Parity;
+  to.StopBits = from.StopBits;
+  to.XonChar = from.XonChar;
+  to.XoffChar = from.XoffChar;
+  to.ErrorChar = from.ErrorChar;
+  to.EofChar = from.EofChar;
+  to.EvtChar = from.EvtChar;
+}
+
 DCB ToWindows(const DeviceControlBlock& d) {
   DCB w{};
   w.DCBlength = sizeof w;
-  w.BaudRate = d.BaudRate;
-  w.fBinary = d.fBinary;
-  w.fParity = d.fParity;
-  w.fOutxCtsFlow = d.fOutxCtsFlow;
-  w.fOutxDsrFlow = d.fOutxDsrFlow;
-  w.fDtrControl = d.fDtrControl;
-  w.fDsrSensitivity = d.fDsrSensitivity;
-  w.fTXContinueOnXoff = d.fTXContinueOnXoff;
-  w.fOutX = d.fOutX;
-  w.fInX = d.fInX;
-  w.fErrorChar = d.fErrorChar;
-  w.fNull = d.fNull;
-  w.fRtsControl = d.fRtsControl;
-  w.fAbortOnError = d.fAbortOnError;
-  w.XonLim = d.XonLim;
-  w.XoffLim = d.XoffLim;
-  w.ByteSize = d.ByteSize;
-  w.Parity = d.Parity;
-  w.StopBits = d.StopBits;
-  w.XonChar = d.XonChar;
-  w.XoffChar = d.XoffChar;
-  w.ErrorChar = d.ErrorChar;
-  w.EofChar = d.EofChar;
-  w.EvtChar = d.EvtChar;
+  CopyControlBlock(w, d);
   return w;
 }
 
 DeviceControlBlock FromWindows(const DCB& w) {
   DeviceControlBlock d;
-  d.BaudRate = w.BaudRate;
-  d.fBinary = w.fBinary;
-  d.fParity = w.fParity;
-  d.fOutxCtsFlow = w.fOutxCtsFlow;
-  d.fOutxDsrFlow = w.fOutxDsrFlow;
-  d.fDtrControl = uint8_t(w.fDtrControl);
-  d.fDsrSensitivity = w.fDsrSensitivity;
-  d.fTXContinueOnXoff = w.fTXContinueOnXoff;
-  d.fOutX = w.fOutX;
-  d.fInX = w.fInX;
-  d.fErrorChar = w.fErrorChar;
-  d.fNull = w.fNull;
-  d.fRtsControl = uint8_t(w.fRtsControl);
-  d.fAbortOnError = w.fAbortOnError;
-  d.XonLim = w.XonLim;
-  d.XoffLim = w.XoffLim;
-  d.ByteSize = w.ByteSize;
-  d.Parity = w.Parity;
-  d.StopBits = w.StopBits;
-  d.XonChar = w.XonChar;
-  d.XoffChar = w.XoffChar;
-  d.ErrorChar = w.ErrorChar;
-  d.EofChar = w.EofChar;
-  d.EvtChar = w.EvtChar;
+  CopyControlBlock(d, w);
   return d;
 }
 

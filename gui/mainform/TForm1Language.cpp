@@ -71,9 +71,8 @@ class TForm1::Captions : public CaptionTargets {
 };
 
 void TForm1::ApplySavedLanguage() {
-  QAction* entry = ui->mnuLangEnglish;
-  if (LanguageMenuTag(LanguageIndex) == 1) entry = ui->mnuLangTraChinese;
-  if (LanguageMenuTag(LanguageIndex) == 2) entry = ui->mnuLangSimpChinese;
+  QAction* const entries[] = {ui->mnuLangEnglish, ui->mnuLangTraChinese, ui->mnuLangSimpChinese};
+  QAction* entry = entries[LanguageMenuTag(LanguageIndex)];
   entry->setChecked(true);
   mnuLangTraChineseClick(entry);
 }

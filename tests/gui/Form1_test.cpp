@@ -18,26 +18,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "FindControl.h"
 #include "GuiTestMain.h"
 #include "ScriptedMessageBoxes.h"
 #include "app/StartUp.h"
 #include "sim/SimulatedUnit.h"
 
 namespace {
-
-template <typename T = QWidget>
-T* Find(QObject* root, const char* name) {
-  T* found = root->findChild<T*>(QLatin1String(name));
-  if (!found) qFatal("no control %s", name);
-  return found;
-}
-
-QString Caption(QWidget* w) {
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-  if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-  return {};
-}
 
 }  // namespace
 

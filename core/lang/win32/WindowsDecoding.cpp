@@ -2,18 +2,14 @@
 // so that a damaged byte costs only itself, as with iconv on POSIX.
 #include <windows.h>
 
-#include <algorithm>
 #include <string>
 
+#include "common/win32/WideText.h"
 #include "lang/TextDecoding.h"
 
 namespace {
 
 const wchar_t Replacement = 0xFFFD;
-
-bool IsAscii(std::string_view bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
 
 // Windows fills the holes of its tables where iconv reports an invalid byte:
 // the undefined bytes of a single-byte code page become the C1 control of the
@@ -34,30 +30,15 @@ bool IsCharacter(const unsigned char* bytes, std::size_t length, const wchar_t* 
          (count == 2 && first >= 0xD800 && first <= 0xDBFF && units[1] >= 0xDC00 && units[1] <= 0xDFFF);
 }
 
-std::string ToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                       nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  if (size > 0)
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr,
-                        nullptr);
-  return out;
-}
-
 }  // namespace
 
-std::string DecodeToUtf8(std::string_view bytes, int codePage) {
-  if (IsAscii(bytes)) return std::string(bytes);  // the same in every code page
-  std::wstring wide;
-  wide.reserve(bytes.size());
+std::optional<std::string> DecodeWithSystemTables(std::string_view bytes, int codePage) {
   CPINFO info{};
   if (codePage <= 0 || !IsValidCodePage(static_cast<UINT>(codePage)) ||
-      !GetCPInfo(static_cast<UINT>(codePage), &info)) {
-    // A code page the system can't convert: only the ASCII characters show.
-    for (char c : bytes) wide += static_cast<unsigned char>(c) < 0x80 ? static_cast<wchar_t>(c) : Replacement;
-    return ToUtf8(wide);
-  }
+      !GetCPInfo(static_cast<UINT>(codePage), &info))
+    return std::nullopt;
+  std::wstring wide;
+  wide.reserve(bytes.size());
   const UINT cp = static_cast<UINT>(codePage);
   const bool singleByte = info.MaxCharSize == 1;
   for (std::size_t i = 0; i < bytes.size();) {
@@ -83,5 +64,5 @@ std::string DecodeToUtf8(std::string_view bytes, int codePage) {
       ++i;
     }
   }
-  return ToUtf8(wide);
+  return Utf8FromWide(wide);
 }

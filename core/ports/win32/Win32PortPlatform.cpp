@@ -9,6 +9,7 @@
 #include <future>
 #include <memory>
 
+#include "common/win32/WideText.h"
 #include "ports/win32/Win32PortNames.h"
 
 namespace {
@@ -17,17 +18,6 @@ namespace {
 const GUID PortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
 // The device interface class of COM ports, which their drivers announce.
 const GUID ComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
-
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                    nullptr, nullptr);
-  if (n <= 0) return {};
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
-}
 
 // A text value: registry strings need not end in NUL, and may hold several.
 template <typename Char>
@@ -62,7 +52,7 @@ std::string DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
                                          size, nullptr) ||
       type != REG_SZ)
     return "";
-  return Utf8(UpToNul(value));
+  return Utf8FromWide(UpToNul(value));
 }
 
 // The system's sentence for an error, in UTF-8.
@@ -71,7 +61,7 @@ std::string SystemMessage(DWORD error) {
   const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
       error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = n && text ? Utf8(std::wstring(text, n)) : "";
+  std::string message = n && text ? Utf8FromWide(std::wstring(text, n)) : "";
   if (text) LocalFree(text);
   return message;
 }

@@ -1,6 +1,7 @@
 #include "lang/LanguageFile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -40,8 +41,17 @@ std::string ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The files a test writes lie in this program's own folder, removed at exit.
 std::string Write(const std::string& name, const std::string& bytes) {
-  const std::string path = (fs::temp_directory_path() / ("kq30-lang-" + name)).string();
+  static const struct Folder {
+    fs::path path = fs::temp_directory_path() / ("kq30-lang-test-" + std::to_string(getpid()));
+    Folder() { fs::create_directories(path); }
+    ~Folder() {
+      std::error_code ec;
+      fs::remove_all(path, ec);
+    }
+  } folder;
+  const std::string path = (folder.path / name).string();
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }

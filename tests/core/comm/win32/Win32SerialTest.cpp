@@ -71,7 +71,7 @@ TEST_F(Win32SerialTest, BusyPortGivesNothingAndAccessDeniedOnThisThreadOnly) {
                 return platform.LastError();
               }).get();
   EXPECT_EQ(other, ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(platform.LastError(), 5);
+  EXPECT_EQ(platform.LastError(), int(ERROR_ACCESS_DENIED));
   EXPECT_EQ(kernel.openHandles, 0);
 }
 

@@ -16,6 +16,7 @@ class Win32TestFolder {
     for (unsigned n = GetTickCount(); path_.empty(); ++n) {
       const std::string candidate = std::string(temp) + "kq30-settings-" + std::to_string(n);
       if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
+      else if (GetLastError() != ERROR_ALREADY_EXISTS) break;  // the tests then fail on their files
     }
   }
   ~Win32TestFolder() {

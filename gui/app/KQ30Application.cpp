@@ -18,6 +18,9 @@ void InitWizardResources() { Q_INIT_RESOURCE(kq30); }
 
 KQ30Application::KQ30Application(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QString::fromLatin1(Title));
+  // The desktop entry the installed wizard belongs to: a desktop shows its
+  // windows under that entry's name and icon.
+  setDesktopFileName(QStringLiteral("example.orvo.KQ30FirmwareUpgrade"));
   InitWizardResources();
   InstallFontSubstitutes();
 }

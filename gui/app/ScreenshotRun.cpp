@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QDir>
 #include <QRadioButton>
@@ -54,6 +55,9 @@ void TakeUpgradePictures(TForm1* form, const QDir& dir, int port) {
       Save(form, dir, QStringLiteral("10-connected"));
       Control<QAbstractButton>(form, "SB_COMPortDetectContinue")->click();
       Save(form, dir, QStringLiteral("11-version"));
+      std::fprintf(stderr, "screenshots: the version page shows the unit's version \"%s\" and the file's \"%s\"\n",
+                   Control<QLabel>(form, "LabelOriginalVersion")->text().toUtf8().constData(),
+                   Control<QLabel>(form, "LabelNewVersion")->text().toUtf8().constData());
       Control<QAbstractButton>(form, "SpeedButtonFrmVerWantToContinueYes")->click();
       auto* bar = Control<QProgressBar>(form, "ProgressBar1");
       auto* progress = Control<QLabel>(form, "LabelProgressStatusText");
@@ -74,6 +78,11 @@ void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
   QTimer::singleShot(0, [&windows, folder] {
     std::fprintf(stderr, "screenshots: welcome page shown %.0f ms after the program started\n",
                  MillisecondsSinceProcessStart());
+    // What a run shows of its language file, in UTF-8.
+    std::fprintf(stderr, "screenshots: language %d, the Connect button reads \"%s\", the firmware file's version \"%s\"\n",
+                 windows.Form1->LanguageIndex,
+                 Control<QAbstractButton>(windows.Form1.get(), "OpenPort")->text().toUtf8().constData(),
+                 Control<QLineEdit>(windows.Form1.get(), "LabeledEdit_Firmware_File_Version")->text().toUtf8().constData());
     QDir dir(folder);
     dir.mkpath(QStringLiteral("."));
     TForm1* form = windows.Form1.get();

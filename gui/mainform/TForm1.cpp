@@ -35,12 +35,13 @@ bool RunWindowUntil(const std::function<bool()>& done, std::chrono::milliseconds
 
 }  // namespace
 
-TForm1::TForm1(MessageBoxes& boxes, QWidget* parent)
+TForm1::TForm1(MessageBoxes& boxes, std::string firmwarePath, QWidget* parent)
     : QMainWindow(parent),
       ImageListConnectToDevice(QStringLiteral(":/images/ConnectToDevice%1.png"), 2, SkyBlue),
       ImageListConnectTwoWay(QStringLiteral(":/images/ConnectTwoWay%1.png"), 8, SkyBlue),
       ui(std::make_unique<Ui::TForm1>()),
       boxes_(boxes) {
+  FirmwarePath = std::move(firmwarePath);
   ui->setupUi(this);
   SetUpWindow();
   FormCreate();

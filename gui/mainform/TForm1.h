@@ -23,8 +23,9 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
   // Builds the window and runs the constructor's steps in order; the window
-  // is ready on its welcome page afterwards (shown by the caller).
-  explicit TForm1(MessageBoxes& boxes, QWidget* parent = nullptr);
+  // is ready on its welcome page afterwards (shown by the caller). The
+  // firmware file is KQ-30.bin in the current folder unless one is named.
+  explicit TForm1(MessageBoxes& boxes, std::string firmwarePath = FirmwareFileName, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // The two dialogs, created after the main window by the start-up sequence.
@@ -49,7 +50,9 @@ class TForm1 : public QMainWindow {
   std::string ProgramDir;
   std::string SettingsDir;
   std::string SettingsFile;
-  // The version text of the loaded firmware file, shown on the version page.
+  // The firmware file the constructor loads, and its version text, shown on
+  // the version page.
+  std::string FirmwarePath;
   std::string NewFirmwareVersion;
 
   // The window timers: one connection step a second, the connection

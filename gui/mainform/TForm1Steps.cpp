@@ -36,11 +36,12 @@ void TForm1::CreateCommObject() { Core->CreateSerialPort(); }
 // The upgrade sequencer's counters and flags to zero.
 void TForm1::ResetUpgradeCounters() { Core->Upgrade.ResetUpgradeCounters(); }
 
-// KQ-30.bin from the current directory into the flash image: its version and
+// The firmware file (KQ-30.bin from the current directory unless the wizard
+// was given another) into the flash image: its version and
 // date on the engineering page, its block count as the progress bar's maximum.
 void TForm1::LoadFirmwareFile() {
   FirmwareFile& file = Core->Firmware;
-  file = LoadFirmwareImage(FirmwareFileName);
+  file = LoadFirmwareImage(FirmwarePath);
   if (!file.Opened) return;  // the date edit keeps its design text
   NewFirmwareVersion = file.Version;
   ui->LabeledEdit_Firmware_File_Version->setText(QString::fromLatin1(file.Version.c_str()));

@@ -5,7 +5,9 @@
 #include <QThread>
 #include <QEventLoop>
 #include <QTimer>
+#include <QTemporaryDir>
 #include <atomic>
+#include <filesystem>
 #include <thread>
 
 #include "GuiTestMain.h"
@@ -13,6 +15,7 @@
 #include "app/Guarded.h"
 #include "app/QtWindowDispatcher.h"
 #include "app/QtWizardTimer.h"
+#include "app/StartUp.h"
 #include "common/Exception.h"
 
 class ApplicationTest : public QObject {
@@ -142,6 +145,31 @@ class ApplicationTest : public QObject {
     timer.SetEnabled(true);
     QTRY_VERIFY_WITH_TIMEOUT(ticks > 1 && !boxOpen, 5000);
     QVERIFY2(ticksInsideBox >= 4, qPrintable(QString::number(ticksInsideBox)));
+  }
+
+  // The wizard's argument, as a file manager passes it: the folder the
+  // wizard then works in and the firmware file it loads.
+  void the_firmware_argument_names_the_folder_and_the_file() {
+    namespace fs = std::filesystem;
+    QTemporaryDir tmp;
+    const fs::path root = fs::canonical(tmp.path().toStdString());
+    fs::create_directories(root / "Downloads");
+    const fs::path before = fs::current_path();
+    struct Row {
+      std::string argument, loads;
+      fs::path folder;
+    } rows[] = {
+        {(root / "Downloads").string(), "KQ-30.bin", root / "Downloads"},
+        {(root / "Downloads" / "KQ-30 (1).bin").string(), "KQ-30 (1).bin", root / "Downloads"},
+        {"other.bin", "other.bin", root},
+        {(root / "missing" / "KQ-30.bin").string(), (root / "missing" / "KQ-30.bin").string(), root},
+    };
+    for (const Row& row : rows) {
+      fs::current_path(root);
+      QCOMPARE(EnterFirmwareFolder(row.argument), row.loads);
+      QCOMPARE(fs::current_path(), row.folder);
+    }
+    fs::current_path(before);
   }
 };
 

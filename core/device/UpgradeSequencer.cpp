@@ -36,22 +36,14 @@ void UpgradeSequencer::ResetUpgradeCounters() {
   BytesRemaining = 0;
   BlockIndex = 0;
   BlockLength = 0;
-  ReplyTicks = 0;
-  EraseTicks = 0;
   FinishAfterVerify = false;
   FinishStep = 0;
   Receiver.ReplyReceived = false;
 }
 
-void UpgradeSequencer::RestartReplyTicks() {
-  ReplyTicks = 0;
-  replySince_ = Now();
-}
+void UpgradeSequencer::RestartReplyTicks() { replySince_ = Now(); }
 
-void UpgradeSequencer::RestartEraseTicks() {
-  EraseTicks = 0;
-  eraseSince_ = Now();
-}
+void UpgradeSequencer::RestartEraseTicks() { eraseSince_ = Now(); }
 
 bool UpgradeSequencer::Elapsed(Clock::time_point since, int ticks) const {
   return Now() - since > ticks * TickPeriod;
@@ -65,15 +57,23 @@ void UpgradeSequencer::SendBootPacket(std::span<const std::uint8_t> payload) {
   link_.WriteBytes(wire.data(), static_cast<int32_t>(wire.size()));
 }
 
+std::size_t UpgradeSequencer::BlockOffset() const {
+  return static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
+}
+
+std::span<const std::uint8_t> UpgradeSequencer::ImageBlock(int32_t length) const {
+  const std::size_t offset = BlockOffset();
+  const std::size_t n =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), firmware_.FirmwareImage.size() - offset);
+  return {firmware_.FirmwareImage.data() + offset, n};
+}
+
 void UpgradeSequencer::StartBlockTransfer(BootCommand command) {
   BlockLength = BytesRemaining - BlockSize > 0 ? BlockSize : BytesRemaining;
-  const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
-  const std::size_t length =
-      std::min<std::size_t>(static_cast<std::size_t>(std::max(BlockLength, 0)), firmware_.FirmwareImage.size() - offset);
-  const auto address = static_cast<std::uint32_t>(BootFlashBase + offset);
-  std::span<const std::uint8_t> block(firmware_.FirmwareImage.data() + offset, length);
+  const std::span<const std::uint8_t> block = ImageBlock(BlockLength);
+  const auto address = static_cast<std::uint32_t>(BootFlashBase + BlockOffset());
   SendBootPacket(command == bcWrite ? CommandBuffer.BuildBlockRequest(bcWrite, address, block)
-                                    : CommandBuffer.BuildReadRequest(address, length));
+                                    : CommandBuffer.BuildReadRequest(address, block.size()));
 }
 
 bool UpgradeSequencer::RefuseUnfitFirmware() {
@@ -141,20 +141,20 @@ void UpgradeSequencer::StartWritePass() {
   Receiver.ReplyReceived = false;
   TpsSent = false;
   Failed = false;
-  passes_ = 2;
-  passesSince_ = Now();
-  blocksDone_ = 0;
-  bytesDone_ = 0;
-  Page.TimeLeft.clear();
+  StartTiming(2);
 }
 
 void UpgradeSequencer::SpeedButton_VerifyPICFlashClick() {
-  passes_ = 1;
+  StartTiming(1);
+  StartVerifyPass();
+}
+
+void UpgradeSequencer::StartTiming(int passes) {
+  passes_ = passes;
   passesSince_ = Now();
   blocksDone_ = 0;
   bytesDone_ = 0;
   Page.TimeLeft.clear();
-  StartVerifyPass();
 }
 
 void UpgradeSequencer::StartVerifyPass() {
@@ -193,8 +193,6 @@ void UpgradeSequencer::SpeedButton_RunToApplicationClick() {
 
 void UpgradeSequencer::PIC_TimerTimer() {
   const int value = firmware_.TotalBlocks() - BytesRemaining / BlockSize;
-  ReplyTicks += 1;
-  EraseTicks += 1;
   switch (UpgradeState) {
     case usWriting: WritingStep(value); break;
     case usVerifying: VerifyingStep(value); break;
@@ -261,12 +259,8 @@ void UpgradeSequencer::VerifyingStep(int value) {
     // The unit returns the words asked for; the last block of a pass may be
     // a few bytes longer than its whole words, and those bytes lie past the
     // image's end, so they are not compared with what follows the data.
-    const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
-    const std::size_t words = static_cast<std::size_t>(std::max(BlockLength, 0)) / 4 * 4;
-    const std::size_t length = std::min(words, firmware_.FirmwareImage.size() - offset);
-    if (!std::equal(firmware_.FirmwareImage.begin() + static_cast<std::ptrdiff_t>(offset),
-                    firmware_.FirmwareImage.begin() + static_cast<std::ptrdiff_t>(offset + length),
-                    Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
+    const std::span<const std::uint8_t> block = ImageBlock(BlockLength / 4 * 4);
+    if (!std::equal(block.begin(), block.end(), Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
       return Fail("Verify Fail!! ", true);
     BlockDone();
     BytesRemaining -= BlockLength;

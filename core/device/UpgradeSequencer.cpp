@@ -306,6 +306,12 @@ void UpgradeSequencer::FinishingStep() {
     Changed();
   }
   if (FinishStep == 1 && Elapsed(replySince_, FinishGap)) {
+    // The step moves on before the notice goes out: a notice that cannot be
+    // written opens a box, and the ticks that come while it is open must not
+    // send it again.
+    FinishAfterVerify = false;
+    RestartReplyTicks();
+    FinishStep = 2;
     // The notice is for the new application, which listens at the rate the
     // unit was connected at, not at the boot loader's.
     if (ChosenRate && ChosenRate() != BootLoaderRateCode && port_.Connected()) {
@@ -321,9 +327,6 @@ void UpgradeSequencer::FinishingStep() {
     Page.StatusText = "Success!!";
     Page.FinishEnabled = true;
     Page.TimeLeft.clear();
-    FinishAfterVerify = false;
-    RestartReplyTicks();
-    FinishStep = 2;
     Changed();
   }
 }

@@ -317,3 +317,22 @@ TEST(UpgradeSequencer, EraseWaitsForItsOwnAcknowledgement) {
   EXPECT_EQ(r.Requests().back(), "03 n1 @000000 +0");
   EXPECT_EQ(r.link.MemoRecord.Lines().back(), "PC==>Erase PIC Flash");
 }
+
+TEST(UpgradeSequencer, AVersionNoticeThatCannotBeWrittenIsReportedOnce) {
+  Rig r(1024);
+  r.link.WriteFailed = [&] {
+    r.boxes.Show("Serial port open error! Please check!", "Error", MsgButtons::OK, MsgIcon::Error);
+    return false;
+  };
+  // Ticks go on while a box is open, as in the window (a few boxes deep at most).
+  r.boxes.WhileOpen = [&] {
+    if (r.boxes.Calls.size() < 3)
+      for (int i = 0; i < 300; ++i) r.Tick(20ms);
+  };
+  ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+  r.TickUntil([&] { return r.seq.FinishStep == 1; });
+  r.port.WriteFails = true;  // the adapter pulled in the last seconds
+  r.TickUntil([&] { return r.seq.FinishStep == 2; });
+  EXPECT_EQ(r.boxes.Calls.size(), 1u);
+  EXPECT_FALSE(r.seq.TpsSent);
+}

@@ -260,7 +260,11 @@ void UpgradeSequencer::VerifyingStep(int value) {
     // a few bytes longer than its whole words, and those bytes lie past the
     // image's end, so they are not compared with what follows the data.
     const std::span<const std::uint8_t> block = ImageBlock(BlockLength / 4 * 4);
-    if (!std::equal(block.begin(), block.end(), Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
+    // An answer without all of the block's bytes (an empty packet, one cut
+    // short) has not returned the block: what it lacks reads as zeros.
+    // The packet's checksum byte is stored after them.
+    if (Receiver.Count < TCommandBuffer::HeaderSize + block.size() + 1 ||
+        !std::equal(block.begin(), block.end(), Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
       return Fail("Verify Fail!! ", true);
     BlockDone();
     BytesRemaining -= BlockLength;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "FakePort.h"
@@ -24,6 +25,7 @@ struct BootLoader {
   std::vector<Request> requests;
   int silentFrom = 0;        // 1-based request from which nothing is answered
   std::optional<uint32_t> corruptRead;  // a read of this address comes back with data byte 7 altered
+  std::map<uint32_t, std::string> readAnswers;  // a read of an address answered with these bytes instead
   size_t consumed = 0;
   Bytes packet;
   bool inPacket = false, escaped = false;
@@ -63,7 +65,10 @@ struct BootLoader {
     if (payload.size() >= 8) {
       const uint32_t address = payload[4] | payload[5] << 8 | payload[6] << 16;
       const size_t words = (payload[2] | payload[3] << 8) * 4u;
-      if (payload[0] == bcRead) {
+      if (payload[0] == bcRead && readAnswers.count(address)) {
+        port.Incoming += readAnswers[address];
+        return;
+      } else if (payload[0] == bcRead) {
         reply.insert(reply.end(), flash.begin() + address, flash.begin() + address + words);
         if (address == corruptRead) reply[8 + 7] ^= 0x5A;
       } else if (payload[0] == bcWrite) {
@@ -227,6 +232,21 @@ TEST(UpgradeSequencer, VerifyMismatchFailsOnceAndSendsNoMore) {
   for (int i = 0; i < 5000; ++i) r.Tick();
   EXPECT_EQ(r.unit.requests.size(), requests);
   EXPECT_EQ(r.boxes.Calls.size(), 1u);
+}
+
+TEST(UpgradeSequencer, AReadAnswerWithoutTheBlocksBytesFailsTheVerify) {
+  // A blank image: bytes an answer lacks read as zeros, and would match.
+  Bytes header = {bcRead, 0, 128, 0, 0, 2, 0, 0x9D};
+  Bytes cut = header;
+  cut.resize(8 + 511);
+  for (const std::string& answer : {std::string("\x55\x04"), BootLoader::Frame(header), BootLoader::Frame(cut)}) {
+    Rig r(1024, [](int) { return uint8_t(0); });
+    r.unit.readAnswers[0x200] = answer;
+    r.RunUpgrade();
+    ASSERT_EQ(r.boxes.Calls.size(), 1u) << answer.size();
+    EXPECT_EQ(r.boxes.Calls[0].Text, "Verify Fail!! ");
+    EXPECT_FALSE(r.seq.TpsSent);
+  }
 }
 
 TEST(UpgradeSequencer, VerifyFlashAloneEndsSilently) {

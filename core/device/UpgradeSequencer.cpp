@@ -115,7 +115,12 @@ bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
   if (ChosenRate && ChosenRate() != BootLoaderRateCode) {
     port_.Close();
     if (Pause) Pause(BootLoaderPause);
-    OpenComPort(port_, ChosenPort ? ChosenPort() : std::string(), BootLoaderRateCode);
+    if (!ReopenComPort(port_, ChosenPort ? ChosenPort() : std::string(), BootLoaderRateCode)) {
+      Failed = true;
+      if (PortOpenFailed) PortOpenFailed();
+      if (ResetWizard) ResetWizard();
+      return false;
+    }
   }
   StartProgramming();
   return true;

@@ -82,6 +82,9 @@ class UpgradeSequencer {
   std::function<void()> ShowProgressPage;
   // Back to the welcome page, ending the connection; after a failed pass.
   std::function<void()> ResetWizard;
+  // The port did not open again at the boot loader's rate: the window
+  // shows its port-open error.
+  std::function<void()> PortOpenFailed;
   // A blocking wait; the window may keep painting meanwhile.
   std::function<void(std::chrono::milliseconds)> Pause;
   // Page changed.
@@ -90,7 +93,9 @@ class UpgradeSequencer {
   std::function<Clock::time_point()> Now = [] { return Clock::now(); };
 
   // Yes on the version page: a whole upgrade. False, with the firmware's
-  // reason in a box and nothing sent, when the file is not fit to flash.
+  // reason in a box and nothing sent, when the file is not fit to flash;
+  // false too, after the port-open error and back at the start, when the
+  // port does not open again at the boot loader's rate.
   bool SpeedButtonFrmVerWantToContinueYesClick();
   // The same for a unit already waiting in its boot loader on the open
   // port: no boot-loader request, no pauses.

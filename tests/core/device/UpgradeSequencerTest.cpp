@@ -217,6 +217,26 @@ TEST(UpgradeSequencer, ReopensAt38400ByThePortsTextWhenAnotherRateIsChosen) {
   EXPECT_NE(r.port.Written.find("$PTPS,002,"), std::string::npos);
 }
 
+TEST(UpgradeSequencer, APortThatDoesNotReopenAt38400ShowsThePortOpenErrorAndReturnsToTheStart) {
+  for (bool raises : {false, true}) {
+    Rig r(1024);
+    r.rate = 12;
+    r.port.Rate = 12;
+    int errors = 0;
+    r.seq.PortOpenFailed = [&] { ++errors; };
+    if (raises) r.port.OpenRaises = true;
+    else r.port.Openable.clear();
+    EXPECT_FALSE(r.seq.SpeedButtonFrmVerWantToContinueYesClick()) << raises;
+    EXPECT_EQ(errors, 1) << raises;
+    EXPECT_EQ(r.resets, 1) << raises;
+    EXPECT_FALSE(r.port.Connected()) << raises;
+    EXPECT_EQ(r.seq.UpgradeState, usIdle) << raises;
+    for (int i = 0; i < 500; ++i) r.Tick(20ms);
+    EXPECT_TRUE(r.boxes.Calls.empty()) << raises;  // no "Programming Fail!" later either
+    EXPECT_TRUE(r.unit.requests.empty()) << raises;
+  }
+}
+
 TEST(UpgradeSequencer, VerifyMismatchFailsOnceAndSendsNoMore) {
   Rig r(1024);
   r.unit.corruptRead = 0x200;

@@ -230,10 +230,11 @@ void UpgradeSequencer::BlockDone() {
   UpdateTimeLeft();
 }
 
+// Each step looks at the answer before the time: a tick that comes late (the
+// window was busy) must not fail a request whose answer has arrived. A
+// failed pass ends the tick, so an answer that comes while its box is open
+// sends nothing.
 void UpgradeSequencer::WritingStep(int value) {
-  // A failed pass ends the tick: an acknowledgement that came while the box
-  // was open must not send the next block.
-  if (Elapsed(replySince_, WriteReplyLimit)) return Fail("Programming Fail! Please try again.", true);
   if (BytesRemaining > 0 && Receiver.ReplyReceived) {
     BlockDone();
     BlockIndex += 1;
@@ -253,11 +254,12 @@ void UpgradeSequencer::WritingStep(int value) {
     UpgradeState = usIdle;
     StartVerifyPass();
     FinishAfterVerify = true;
+  } else if (Elapsed(replySince_, WriteReplyLimit)) {
+    Fail("Programming Fail! Please try again.", true);
   }
 }
 
 void UpgradeSequencer::VerifyingStep(int value) {
-  if (Elapsed(replySince_, VerifyReplyLimit)) return Fail("Verify Fail!! ", true);
   if (BytesRemaining > 0 && Receiver.ReplyReceived) {
     RestartReplyTicks();
     RestartEraseTicks();
@@ -294,14 +296,17 @@ void UpgradeSequencer::VerifyingStep(int value) {
     FinishStep = 0;
     UpdateTimeLeft();
     Changed();
+  } else if (Elapsed(replySince_, VerifyReplyLimit)) {
+    Fail("Verify Fail!! ", true);
   }
 }
 
 void UpgradeSequencer::ErasingStep() {
-  if (Elapsed(eraseSince_, EraseReplyLimit)) return Fail("Erase Fail!!", false);
   if (Receiver.ReplyReceived) {
     UpgradeState = usIdle;
     boxes_.Show("Erase Success!!", "Message", MsgButtons::OK, MsgIcon::None);
+  } else if (Elapsed(eraseSince_, EraseReplyLimit)) {
+    Fail("Erase Fail!!", false);
   }
 }
 

@@ -310,6 +310,33 @@ TEST(UpgradeSequencer, EachLimitIsATimeNotATickCount) {
   }
 }
 
+TEST(UpgradeSequencer, ALateTickTakesTheAnswerThatHasArrived) {
+  struct Row {
+    const char* name;
+    std::chrono::microseconds limit;
+    std::function<void(UpgradeSequencer&)> start;
+    size_t requests;  // the unit has had after the late tick
+  } rows[] = {
+      {"write", 300 * 15625us, [](UpgradeSequencer& s) { s.SpeedButtonFrmVerWantToContinueYesClick(); }, 2},
+      {"verify", 200 * 15625us, [](UpgradeSequencer& s) { s.SpeedButton_VerifyPICFlashClick(); }, 2},
+      {"erase", 120 * 15625us, [](UpgradeSequencer& s) { s.SpeedButton_ErasePICFlashClick(); }, 1},
+  };
+  for (const Row& row : rows) {
+    Rig r(1024);
+    std::copy_n(r.firmware.FirmwareImage.begin(), 1028, r.unit.flash.begin());
+    row.start(r.seq);
+    r.Tick(row.limit + 1s);  // the answer came in time, the tick long after
+    r.Tick(0ms);             // the unit takes what that tick sent
+    EXPECT_EQ(r.unit.requests.size(), row.requests) << row.name;
+    if (row.requests == 1) {
+      ASSERT_EQ(r.boxes.Calls.size(), 1u) << row.name;
+      EXPECT_EQ(r.boxes.Calls[0].Text, "Erase Success!!");
+    } else {
+      EXPECT_TRUE(r.boxes.Calls.empty()) << row.name;
+    }
+  }
+}
+
 TEST(UpgradeSequencer, UnfitFirmwareIsRefusedWithItsReasonAndNothingSent) {
   for (auto start : {&UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick,
                      &UpgradeSequencer::SpeedButton_WritePICFlashClick}) {

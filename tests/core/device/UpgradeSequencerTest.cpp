@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <map>
 #include <optional>
@@ -26,6 +27,8 @@ struct BootLoader {
   int silentFrom = 0;        // 1-based request from which nothing is answered
   std::optional<uint32_t> corruptRead;  // a read of this address comes back with data byte 7 altered
   std::map<uint32_t, std::string> readAnswers;  // a read of an address answered with these bytes instead
+  Clock::duration delay{};  // from a request to its answer
+  std::vector<std::pair<Clock::time_point, std::string>> answers;  // on their way, by when they arrive
   size_t consumed = 0;
   Bytes packet;
   bool inPacket = false, escaped = false;
@@ -49,12 +52,14 @@ struct BootLoader {
       else if (b == 0x55) packet.clear(), inPacket = true;
       else if (!inPacket) continue;
       else if (b == 0x05) escaped = true;
-      else if (b == 0x04) Answer(port, now), inPacket = false;
+      else if (b == 0x04) Answer(now), inPacket = false;
       else packet.push_back(b);
     }
+    for (; !answers.empty() && answers.front().first <= now; answers.erase(answers.begin()))
+      port.Incoming += answers.front().second;
   }
 
-  void Answer(FakePort& port, Clock::time_point now) {
+  void Answer(Clock::time_point now) {
     unsigned sum = 0;
     for (uint8_t b : packet) sum += b;
     ASSERT_EQ(sum % 256, 0u) << "a request with a bad checksum";
@@ -66,7 +71,7 @@ struct BootLoader {
       const uint32_t address = payload[4] | payload[5] << 8 | payload[6] << 16;
       const size_t words = (payload[2] | payload[3] << 8) * 4u;
       if (payload[0] == bcRead && readAnswers.count(address)) {
-        port.Incoming += readAnswers[address];
+        answers.emplace_back(now + delay, readAnswers[address]);
         return;
       } else if (payload[0] == bcRead) {
         reply.insert(reply.end(), flash.begin() + address, flash.begin() + address + words);
@@ -77,7 +82,7 @@ struct BootLoader {
         std::fill_n(flash.begin() + address, 512, 0xFF);
       }
     }
-    port.Incoming += Frame(reply);
+    answers.emplace_back(now + delay, Frame(reply));
   }
 };
 
@@ -149,12 +154,18 @@ struct Rig {
 
 TEST(UpgradeSequencer, WorkedExampleWritesVerifiesAndFinishes) {
   Rig r(1024);  // ProgramLength 1028, TotalBlocks 2
-  r.RunUpgrade();
+  std::optional<Clock::time_point> noticeAt;
+  ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+  EXPECT_FALSE(r.seq.Page.FinishEnabled);
+  r.TickUntil([&] {
+    if (!noticeAt && r.port.Written.find("$PTPS") != std::string::npos) noticeAt = r.now;
+    return r.seq.Succeeded() || r.seq.UpgradeState == usIdle;
+  });
   ASSERT_TRUE(r.seq.Succeeded());
   EXPECT_TRUE(r.progressShown);
   EXPECT_EQ(r.pauses, (std::vector<std::chrono::milliseconds>{500ms}));  // 38400 already: no reopen
   EXPECT_EQ(r.port.Opened.size(), 1u);
-  EXPECT_EQ(r.Requests(), (std::vector<std::string>{"02 n128 @000000 +512", "02 n128 @000200 +512", "22 n1 @000400 +0",
+  ASSERT_EQ(r.Requests(), (std::vector<std::string>{"02 n128 @000000 +512", "02 n128 @000200 +512", "22 n1 @000400 +0",
                                                     "01 n128 @000000 +0", "01 n128 @000200 +0", "01 n1 @000400 +0",
                                                     "08 n257 @000404 +0", "00 n0 @000000 +0"}));
   EXPECT_TRUE(std::equal(r.firmware.FirmwareImage.begin(), r.firmware.FirmwareImage.begin() + 1028, r.unit.flash.begin()));
@@ -168,6 +179,9 @@ TEST(UpgradeSequencer, WorkedExampleWritesVerifiesAndFinishes) {
   const auto& q = r.unit.requests;
   EXPECT_GT(q[7].at - q[6].at, 3125ms);
   EXPECT_LT(q[7].at - q[6].at, 3130ms);
+  ASSERT_TRUE(noticeAt);  // the unit takes a request a tick after it went out
+  EXPECT_GT(*noticeAt - (q[7].at - 1ms), 3125ms);
+  EXPECT_LT(*noticeAt - (q[7].at - 1ms), 3130ms);
   const std::string sentences = r.port.Written.substr(0, 20) + r.port.Written.substr(r.port.Written.rfind('$'));
   EXPECT_EQ(sentences, "$PTST,,,,,00008*17\r\n$PTPS,002,1.10-abcdefghijklmnopqrst*12\r\n");
   EXPECT_EQ(r.seq.Page.Notice, "        Upgrade finished        Please restart your device!");
@@ -178,6 +192,57 @@ TEST(UpgradeSequencer, WorkedExampleWritesVerifiesAndFinishes) {
   const size_t written = r.port.Written.size();
   for (int i = 0; i < 5000; ++i) r.Tick();
   EXPECT_EQ(r.port.Written.size(), written);
+}
+
+TEST(UpgradeSequencer, TheDotsChangeEachBlockWhileWritingAndEachEightBlocksWhileVerifying) {
+  Rig r(8192);  // 16 blocks and 4 bytes
+  r.RunUpgrade();
+  ASSERT_TRUE(r.seq.Succeeded());
+  // One letter per block shown: p "Programming..", P "Programming....", v and V the same for "Verifying".
+  std::string dots;
+  for (const auto& [value, status] : r.shown)
+    if (!value.empty() && status != "Success!!")
+      dots += status.ends_with("....") ? status[0] : static_cast<char>(std::tolower(status[0]));
+  // The verify pass starts with "Verifying.." beside the write pass's last count.
+  EXPECT_EQ(dots, "pPpPpPpPpPpPpPpP" "v" "vvvvvvvvVVVVVVVV");
+}
+
+TEST(UpgradeSequencer, EachBlockHasTheWholeLimitToItself) {
+  Rig r(1024);
+  r.unit.delay = 2s;  // within every limit, but three blocks take longer than one
+  ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+  r.TickUntil([&] { return r.seq.Succeeded() || r.seq.UpgradeState == usIdle; }, 40000);
+  EXPECT_TRUE(r.seq.Succeeded());
+  EXPECT_TRUE(r.boxes.Calls.empty());
+}
+
+TEST(UpgradeSequencer, AnAcknowledgementDuringTheFailureBoxSendsNothing) {
+  Rig r(1024);
+  r.unit.silentFrom = 1;
+  r.boxes.WhileOpen = [&] {
+    r.port.Incoming += BootLoader::Frame({bcWrite, 0});  // the answer, late
+    r.Tick();
+  };
+  r.RunUpgrade();
+  ASSERT_EQ(r.boxes.Calls.size(), 1u);
+  for (int i = 0; i < 5; ++i) r.Tick();
+  EXPECT_EQ(r.unit.requests.size(), 1u);
+}
+
+TEST(UpgradeSequencer, WriteAndVerifyFlashWaitForTheirOwnAnswers) {
+  for (auto start : std::vector<std::function<void(UpgradeSequencer&)>>{
+           [](UpgradeSequencer& s) { s.SpeedButton_WritePICFlashClick(); },
+           [](UpgradeSequencer& s) { s.SpeedButton_VerifyPICFlashClick(); }}) {
+    Rig r(1024);
+    std::copy_n(r.firmware.FirmwareImage.begin(), 1028, r.unit.flash.begin());
+    r.unit.delay = 100ms;
+    r.seq.Receiver.ReplyReceived = true;  // left from an earlier request
+    start(r.seq);
+    r.Tick();
+    r.Tick();
+    EXPECT_EQ(r.unit.requests.size(), 1u);
+    EXPECT_TRUE(r.boxes.Calls.empty());
+  }
 }
 
 TEST(UpgradeSequencer, ShortLastBlocksAndBlankImages) {
@@ -303,6 +368,9 @@ TEST(UpgradeSequencer, EachLimitIsATimeNotATickCount) {
     r.TickUntil([&] { return !r.boxes.Calls.empty(); });
     ASSERT_EQ(r.boxes.Calls.size(), 1u) << row.text;
     EXPECT_EQ(r.boxes.Calls[0].Text, row.text);
+    EXPECT_EQ(r.boxes.Calls[0].Caption, "Warning") << row.text;
+    EXPECT_EQ(r.boxes.Calls[0].Buttons, MsgButtons::OK) << row.text;
+    EXPECT_EQ(r.boxes.Calls[0].Icon, MsgIcon::None) << row.text;
     EXPECT_GT(r.now - started, row.limit) << row.text;
     EXPECT_LE(r.now - started, row.limit + 1ms) << row.text;
     EXPECT_EQ(r.resets, row.resets) << row.text;

@@ -90,6 +90,10 @@ void TBootReceiver::FeedBootByte(std::uint8_t x) {
     Store(x);
     EscapePending = false;
   } else if (x == PacketEnd) {
+    // A stray end byte (after a packet, or among other bytes) is no packet:
+    // it would pass for an acknowledgement the unit never sent.
+    if (!InPacket) return;
+    InPacket = false;
     if (Sum % 256 == 0) {
       // The payload stays as it is until the next start byte.
       ReplyReceived = true;
@@ -103,6 +107,7 @@ void TBootReceiver::FeedBootByte(std::uint8_t x) {
     EscapePending = true;
   } else if (x == PacketStart) {
     Clear();
+    InPacket = true;
   } else {
     Store(x);
   }

@@ -79,6 +79,9 @@ class TBootReceiver {
   std::size_t Count = 0;
   std::uint16_t Sum = 0;
   bool EscapePending = false;
+  // A start byte came and no end byte since: only then does an end byte
+  // close a packet.
+  bool InPacket = false;
   // Set when a packet ends with a good checksum (an empty packet counts as
   // good); cleared by whoever sends the next request.
   bool ReplyReceived = false;

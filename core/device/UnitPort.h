@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/Exception.h"
+
 class UnitPort {
  public:
   virtual ~UnitPort() = default;
@@ -34,4 +36,17 @@ inline bool OpenComPort(UnitPort& port, const std::string& comNumber, int rateCo
   port.SetRTS(true);
   port.SetDTR(true);
   return true;
+}
+
+// Closes the port and opens it again as OpenComPort does; false when it does
+// not open, also for a device that goes as it is opened (the port is left
+// closed then).
+inline bool ReopenComPort(UnitPort& port, const std::string& comNumber, int rateCode) {
+  port.Close();
+  try {
+    return OpenComPort(port, comNumber, rateCode);
+  } catch (const Exception&) {
+    port.Close();
+    return false;
+  }
 }

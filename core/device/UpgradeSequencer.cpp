@@ -36,22 +36,14 @@ void UpgradeSequencer::ResetUpgradeCounters() {
   BytesRemaining = 0;
   BlockIndex = 0;
   BlockLength = 0;
-  ReplyTicks = 0;
-  EraseTicks = 0;
   FinishAfterVerify = false;
   FinishStep = 0;
   Receiver.ReplyReceived = false;
 }
 
-void UpgradeSequencer::RestartReplyTicks() {
-  ReplyTicks = 0;
-  replySince_ = Now();
-}
+void UpgradeSequencer::RestartReplyTicks() { replySince_ = Now(); }
 
-void UpgradeSequencer::RestartEraseTicks() {
-  EraseTicks = 0;
-  eraseSince_ = Now();
-}
+void UpgradeSequencer::RestartEraseTicks() { eraseSince_ = Now(); }
 
 bool UpgradeSequencer::Elapsed(Clock::time_point since, int ticks) const {
   return Now() - since > ticks * TickPeriod;
@@ -65,15 +57,23 @@ void UpgradeSequencer::SendBootPacket(std::span<const std::uint8_t> payload) {
   link_.WriteBytes(wire.data(), static_cast<int32_t>(wire.size()));
 }
 
+std::size_t UpgradeSequencer::BlockOffset() const {
+  return static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
+}
+
+std::span<const std::uint8_t> UpgradeSequencer::ImageBlock(int32_t length) const {
+  const std::size_t offset = BlockOffset();
+  const std::size_t n =
+      std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), firmware_.FirmwareImage.size() - offset);
+  return {firmware_.FirmwareImage.data() + offset, n};
+}
+
 void UpgradeSequencer::StartBlockTransfer(BootCommand command) {
   BlockLength = BytesRemaining - BlockSize > 0 ? BlockSize : BytesRemaining;
-  const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
-  const std::size_t length =
-      std::min<std::size_t>(static_cast<std::size_t>(std::max(BlockLength, 0)), firmware_.FirmwareImage.size() - offset);
-  const auto address = static_cast<std::uint32_t>(BootFlashBase + offset);
-  std::span<const std::uint8_t> block(firmware_.FirmwareImage.data() + offset, length);
+  const std::span<const std::uint8_t> block = ImageBlock(BlockLength);
+  const auto address = static_cast<std::uint32_t>(BootFlashBase + BlockOffset());
   SendBootPacket(command == bcWrite ? CommandBuffer.BuildBlockRequest(bcWrite, address, block)
-                                    : CommandBuffer.BuildReadRequest(address, length));
+                                    : CommandBuffer.BuildReadRequest(address, block.size()));
 }
 
 bool UpgradeSequencer::RefuseUnfitFirmware() {
@@ -115,7 +115,12 @@ bool UpgradeSequencer::SpeedButtonFrmVerWantToContinueYesClick() {
   if (ChosenRate && ChosenRate() != BootLoaderRateCode) {
     port_.Close();
     if (Pause) Pause(BootLoaderPause);
-    OpenComPort(port_, ChosenPort ? ChosenPort() : std::string(), BootLoaderRateCode);
+    if (!ReopenComPort(port_, ChosenPort ? ChosenPort() : std::string(), BootLoaderRateCode)) {
+      Failed = true;
+      if (PortOpenFailed) PortOpenFailed();
+      if (ResetWizard) ResetWizard();
+      return false;
+    }
   }
   StartProgramming();
   return true;
@@ -141,20 +146,20 @@ void UpgradeSequencer::StartWritePass() {
   Receiver.ReplyReceived = false;
   TpsSent = false;
   Failed = false;
-  passes_ = 2;
-  passesSince_ = Now();
-  blocksDone_ = 0;
-  bytesDone_ = 0;
-  Page.TimeLeft.clear();
+  StartTiming(2);
 }
 
 void UpgradeSequencer::SpeedButton_VerifyPICFlashClick() {
-  passes_ = 1;
+  StartTiming(1);
+  StartVerifyPass();
+}
+
+void UpgradeSequencer::StartTiming(int passes) {
+  passes_ = passes;
   passesSince_ = Now();
   blocksDone_ = 0;
   bytesDone_ = 0;
   Page.TimeLeft.clear();
-  StartVerifyPass();
 }
 
 void UpgradeSequencer::StartVerifyPass() {
@@ -193,8 +198,6 @@ void UpgradeSequencer::SpeedButton_RunToApplicationClick() {
 
 void UpgradeSequencer::PIC_TimerTimer() {
   const int value = firmware_.TotalBlocks() - BytesRemaining / BlockSize;
-  ReplyTicks += 1;
-  EraseTicks += 1;
   switch (UpgradeState) {
     case usWriting: WritingStep(value); break;
     case usVerifying: VerifyingStep(value); break;
@@ -227,10 +230,11 @@ void UpgradeSequencer::BlockDone() {
   UpdateTimeLeft();
 }
 
+// Each step looks at the answer before the time: a tick that comes late (the
+// window was busy) must not fail a request whose answer has arrived. A
+// failed pass ends the tick, so an answer that comes while its box is open
+// sends nothing.
 void UpgradeSequencer::WritingStep(int value) {
-  // A failed pass ends the tick: an acknowledgement that came while the box
-  // was open must not send the next block.
-  if (Elapsed(replySince_, WriteReplyLimit)) return Fail("Programming Fail! Please try again.", true);
   if (BytesRemaining > 0 && Receiver.ReplyReceived) {
     BlockDone();
     BlockIndex += 1;
@@ -250,23 +254,24 @@ void UpgradeSequencer::WritingStep(int value) {
     UpgradeState = usIdle;
     StartVerifyPass();
     FinishAfterVerify = true;
+  } else if (Elapsed(replySince_, WriteReplyLimit)) {
+    Fail("Programming Fail! Please try again.", true);
   }
 }
 
 void UpgradeSequencer::VerifyingStep(int value) {
-  if (Elapsed(replySince_, VerifyReplyLimit)) return Fail("Verify Fail!! ", true);
   if (BytesRemaining > 0 && Receiver.ReplyReceived) {
     RestartReplyTicks();
     RestartEraseTicks();
     // The unit returns the words asked for; the last block of a pass may be
     // a few bytes longer than its whole words, and those bytes lie past the
     // image's end, so they are not compared with what follows the data.
-    const std::size_t offset = static_cast<std::size_t>(BlockSize) * static_cast<uint16_t>(BlockIndex);
-    const std::size_t words = static_cast<std::size_t>(std::max(BlockLength, 0)) / 4 * 4;
-    const std::size_t length = std::min(words, firmware_.FirmwareImage.size() - offset);
-    if (!std::equal(firmware_.FirmwareImage.begin() + static_cast<std::ptrdiff_t>(offset),
-                    firmware_.FirmwareImage.begin() + static_cast<std::ptrdiff_t>(offset + length),
-                    Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
+    const std::span<const std::uint8_t> block = ImageBlock(BlockLength / 4 * 4);
+    // An answer without all of the block's bytes (an empty packet, one cut
+    // short) has not returned the block: what it lacks reads as zeros.
+    // The packet's checksum byte is stored after them.
+    if (Receiver.Count < TCommandBuffer::HeaderSize + block.size() + 1 ||
+        !std::equal(block.begin(), block.end(), Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
       return Fail("Verify Fail!! ", true);
     BlockDone();
     BytesRemaining -= BlockLength;
@@ -291,14 +296,17 @@ void UpgradeSequencer::VerifyingStep(int value) {
     FinishStep = 0;
     UpdateTimeLeft();
     Changed();
+  } else if (Elapsed(replySince_, VerifyReplyLimit)) {
+    Fail("Verify Fail!! ", true);
   }
 }
 
 void UpgradeSequencer::ErasingStep() {
-  if (Elapsed(eraseSince_, EraseReplyLimit)) return Fail("Erase Fail!!", false);
   if (Receiver.ReplyReceived) {
     UpgradeState = usIdle;
     boxes_.Show("Erase Success!!", "Message", MsgButtons::OK, MsgIcon::None);
+  } else if (Elapsed(eraseSince_, EraseReplyLimit)) {
+    Fail("Erase Fail!!", false);
   }
 }
 
@@ -312,6 +320,12 @@ void UpgradeSequencer::FinishingStep() {
     Changed();
   }
   if (FinishStep == 1 && Elapsed(replySince_, FinishGap)) {
+    // The step moves on before the notice goes out: a notice that cannot be
+    // written opens a box, and the ticks that come while it is open must not
+    // send it again.
+    FinishAfterVerify = false;
+    RestartReplyTicks();
+    FinishStep = 2;
     // The notice is for the new application, which listens at the rate the
     // unit was connected at, not at the boot loader's.
     if (ChosenRate && ChosenRate() != BootLoaderRateCode && port_.Connected()) {
@@ -327,9 +341,6 @@ void UpgradeSequencer::FinishingStep() {
     Page.StatusText = "Success!!";
     Page.FinishEnabled = true;
     Page.TimeLeft.clear();
-    FinishAfterVerify = false;
-    RestartReplyTicks();
-    FinishStep = 2;
     Changed();
   }
 }

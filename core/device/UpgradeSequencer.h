@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 
+#include "comm/CommTypes.h"
 #include "common/MessageBoxes.h"
 #include "device/BootPacket.h"
 #include "device/DeviceLink.h"
@@ -54,7 +55,7 @@ class UpgradeSequencer {
   static constexpr int EraseReplyLimit = 120;   // the acknowledgement of the erase
   static constexpr int FinishGap = 200;         // length to run, run to the version notice
   static constexpr std::chrono::milliseconds BootLoaderPause{500};
-  static constexpr int BootLoaderRateCode = 9;  // 38400 baud
+  static constexpr int BootLoaderRateCode = br38400;
   static constexpr int BlockSize = 512;
 
   UpgradeSequencer(UnitPort& port, DeviceLink& link, const FirmwareFile& firmware, MessageBoxes& boxes);
@@ -63,8 +64,6 @@ class UpgradeSequencer {
   int32_t BytesRemaining = 0;
   int16_t BlockIndex = 0;
   int32_t BlockLength = 0;
-  int32_t ReplyTicks = 0;
-  int32_t EraseTicks = 0;
   bool FinishAfterVerify = false;
   uint8_t FinishStep = 0;
   TCommandBuffer CommandBuffer;
@@ -83,6 +82,9 @@ class UpgradeSequencer {
   std::function<void()> ShowProgressPage;
   // Back to the welcome page, ending the connection; after a failed pass.
   std::function<void()> ResetWizard;
+  // The port did not open again at the boot loader's rate: the window
+  // shows its port-open error.
+  std::function<void()> PortOpenFailed;
   // A blocking wait; the window may keep painting meanwhile.
   std::function<void(std::chrono::milliseconds)> Pause;
   // Page changed.
@@ -91,7 +93,9 @@ class UpgradeSequencer {
   std::function<Clock::time_point()> Now = [] { return Clock::now(); };
 
   // Yes on the version page: a whole upgrade. False, with the firmware's
-  // reason in a box and nothing sent, when the file is not fit to flash.
+  // reason in a box and nothing sent, when the file is not fit to flash;
+  // false too, after the port-open error and back at the start, when the
+  // port does not open again at the boot loader's rate.
   bool SpeedButtonFrmVerWantToContinueYesClick();
   // The same for a unit already waiting in its boot loader on the open
   // port: no boot-loader request, no pauses.
@@ -126,9 +130,17 @@ class UpgradeSequencer {
   void FinishingStep();
   void Fail(const char* text, bool resetWizard);
   void ShowBlock(int value);
+  // Where block BlockIndex lies in the image, and its bytes there, at most
+  // length of them.
+  std::size_t BlockOffset() const;
+  std::span<const std::uint8_t> ImageBlock(int32_t length) const;
+  // The limits' clocks: since the last request or acknowledgement, and
+  // since the erase command (also restarted by the write and verify steps).
   void RestartReplyTicks();
   void RestartEraseTicks();
   bool Elapsed(Clock::time_point since, int ticks) const;
+  // The time left is estimated over passes passes from now on.
+  void StartTiming(int passes);
   void UpdateTimeLeft();
   void Changed();
 

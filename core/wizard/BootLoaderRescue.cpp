@@ -1,7 +1,6 @@
 #include "wizard/BootLoaderRescue.h"
 
 #include "common/BaudRates.h"
-#include "common/Exception.h"
 
 BootLoaderRescue::BootLoaderRescue(UnitPort& port, Connection& conn, UpgradeSequencer& upgrade,
                                    const FirmwareFile& firmware, MessageBoxes& boxes)
@@ -14,21 +13,10 @@ void BootLoaderRescue::AttemptTimedOut(const std::vector<std::string>& ports) {
   if (auto found = FindBootLoader(ports)) OnFound(*found);
 }
 
-bool BootLoaderRescue::OpenAtBootLoaderRate(const std::string& port) {
-  port_.Close();
-  try {
-    return OpenComPort(port_, port, UpgradeSequencer::BootLoaderRateCode);
-  } catch (const Exception&) {
-    // A device that went as it was opened.
-    port_.Close();
-    return false;
-  }
-}
-
 std::optional<std::string> BootLoaderRescue::FindBootLoader(const std::vector<std::string>& ports) {
   std::optional<std::string> found;
   for (const std::string& port : ports) {
-    if (!OpenAtBootLoaderRate(port)) continue;
+    if (!ReopenComPort(port_, port, UpgradeSequencer::BootLoaderRateCode)) continue;
     TBootReceiver& receiver = upgrade_.Receiver;
     receiver = TBootReceiver{};
     upgrade_.SendBootPacket(upgrade_.CommandBuffer.BuildReadRequest(BootFlashBase, UpgradeSequencer::BlockSize));
@@ -56,7 +44,7 @@ bool BootLoaderRescue::OfferRecovery(const std::string& port) {
 
 bool BootLoaderRescue::StartRecovery(const std::string& port) {
   if (!firmware_.FitToFlash()) return upgrade_.StartRecovery();  // refuses with the reason
-  if (!OpenAtBootLoaderRate(port)) {
+  if (!ReopenComPort(port_, port, UpgradeSequencer::BootLoaderRateCode)) {
     boxes_.Show("COM" + port + " does not open.", "Error", MsgButtons::OK, MsgIcon::Error);
     return false;
   }

@@ -46,8 +46,6 @@ class BootLoaderRescue {
   bool StartRecovery(const std::string& port);
 
  private:
-  bool OpenAtBootLoaderRate(const std::string& port);
-
   UnitPort& port_;
   Connection& conn_;
   UpgradeSequencer& upgrade_;

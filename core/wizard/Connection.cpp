@@ -387,6 +387,10 @@ bool Connection::SB_COMPortDetectContinueClick() {
 
 void Connection::EndWantedConnection() {
   if (Page.ConnectTag == 1) OpenPortClick();
+  // The port may have been opened outside a connection (again for the boot
+  // loader, after the connection had ended): left open, Connect would find
+  // it open and do nothing.
+  if (port_.Connected()) port_.Close();
 }
 
 void Connection::DeviceChanged() {

@@ -66,7 +66,8 @@ class Connection {
   // Continue: false (after "Please connect first") while the unit has not
   // answered; otherwise the version page may be shown.
   bool SB_COMPortDetectContinueClick();
-  // Cancel, No and Finish end a wanted connection as Disconnect does.
+  // Cancel, No and Finish end a wanted connection as Disconnect does, and
+  // leave the port closed whoever opened it.
   void EndWantedConnection();
   // Ends an attempt that failed now rather than on the next tick, as the
   // tick would: the port closed, the page as after the failure.

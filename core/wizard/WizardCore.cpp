@@ -30,9 +30,14 @@ WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, Wizard
   Link.WriteFailed = [this] {
     if (Conn.Page.AutoMode) return true;
     if (Conn.Page.ConnectDown) Conn.OpenPortClick();
-    boxes_.Show(Texts.PortOpenError, Texts.Error, MsgButtons::OK, MsgIcon::Error);
+    ShowPortOpenError();
     return false;
   };
+  Upgrade.PortOpenFailed = [this] { ShowPortOpenError(); };
+}
+
+void WizardCore::ShowPortOpenError() {
+  boxes_.Show(Texts.PortOpenError, Texts.Error, MsgButtons::OK, MsgIcon::Error);
 }
 
 WizardCore::~WizardCore() {

@@ -60,6 +60,8 @@ class WizardCore {
   BootLoaderRescue Rescue;
 
  private:
+  void ShowPortOpenError();
+
   WindowDispatcher& dispatcher_;
   MessageBoxes& boxes_;
 };

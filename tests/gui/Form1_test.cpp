@@ -567,9 +567,9 @@ class Form1Test : public QObject {
     RestartIn(folder, true);
     const FirmwareFile& file = form->Core->Firmware;
     QVERIFY(file.FitToFlash());
-    QCOMPARE(Find<QLineEdit>(form, "LabeledEdit_Firmware_File_Version")->text(), QStringLiteral("1.10"));
+    QCOMPARE(Find<QLineEdit>(form, "LabeledEdit_Firmware_File_Version")->text(), QStringLiteral("SAMPLE 1.10"));
     QCOMPARE(Find<QLineEdit>(form, "LabeledEdit_Firmware_File_Date")->text(), QStringLiteral("2026/11/20 09:30"));
-    QCOMPARE(form->NewFirmwareVersion, std::string("1.10"));
+    QCOMPARE(form->NewFirmwareVersion, std::string("SAMPLE 1.10"));
     auto* bar = Find<QProgressBar>(form, "ProgressBar1");
     QCOMPARE(bar->maximum(), file.TotalBlocks());
     QVERIFY(bar->maximum() > 100);

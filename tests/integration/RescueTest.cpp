@@ -49,12 +49,12 @@ TEST(Rescue, ManualAndAutoFindTheUnitAndYesUpgradesIt) {
     ASSERT_EQ(w.boxes.Texts.size(), 2u);
     EXPECT_EQ(w.boxes.Texts[0], automatic ? "Serial port detecting failed!" : "Serial port connection time out!");
     EXPECT_NE(w.boxes.Texts[1].find("waiting in its boot loader on COM3"), std::string::npos) << w.boxes.Texts[1];
-    EXPECT_NE(w.boxes.Texts[1].find("1.10"), std::string::npos);
+    EXPECT_NE(w.boxes.Texts[1].find("SAMPLE 1.10"), std::string::npos);
     ASSERT_TRUE(w.UpgradedWithin(60s));
     EXPECT_TRUE(w.core.Upgrade.TpsSent);
     EXPECT_TRUE(FlashHoldsImage(unit, w.core.Firmware));
     w.window.RunFor(200ms);
-    EXPECT_EQ(unit.SoftwareVersion(), "1.10");
+    EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
     // The finished upgrade ends its connection as the Finish button does;
     // the unit then answers with its new version.
     w.conn.EndWantedConnection();
@@ -63,7 +63,7 @@ TEST(Rescue, ManualAndAutoFindTheUnitAndYesUpgradesIt) {
     w.conn.cbxBaudRateChange(2);
     w.conn.OpenPortClick(true);
     ASSERT_TRUE(w.AnsweredWithin(2s));
-    EXPECT_EQ(w.core.Link.OriginalVersion, "1.10");
+    EXPECT_EQ(w.core.Link.OriginalVersion, "SAMPLE 1.10");
   }
 }
 
@@ -112,5 +112,5 @@ TEST(RecoverTool, CompletesAnUpgradeInterruptedAtBlock100) {
   Result recovered = RunShell(common + " --recover");
   EXPECT_EQ(recovered.status, 0) << recovered.output;
   EXPECT_TRUE(FlashHoldsImage(unit, LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE)));
-  EXPECT_EQ(unit.SoftwareVersion(), "1.10");
+  EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
 }

@@ -130,7 +130,7 @@ class UpgradeTool : public ::testing::Test {
 TEST_F(UpgradeTool, AWholeUpgradeProgramsTheUnitAndTellsItTheNewVersion) {
   const FirmwareFile image = LoadFirmwareImage(SampleFirmware.string());
   ASSERT_TRUE(image.FitToFlash()) << image.Reason;
-  ASSERT_EQ(image.Version, "1.10");
+  ASSERT_EQ(image.Version, "SAMPLE 1.10");
   // The second unit is connected at a rate the boot loader does not speak:
   // the port is reopened at 38400 for it, and the notice goes at 115200.
   for (unsigned baud : {38400u, 115200u}) {
@@ -141,15 +141,15 @@ TEST_F(UpgradeTool, AWholeUpgradeProgramsTheUnitAndTellsItTheNewVersion) {
     const std::string rate = " --port 3 --baud " + std::to_string(baud);
     const TimedResult r = RunTimed(Tool() + " upgrade" + rate + " --yes --firmware " + Quoted(SampleFirmware));
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_TRUE(Contains(r.output, "upgraded to 1.10")) << r.output;
+    EXPECT_TRUE(Contains(r.output, "upgraded to SAMPLE 1.10")) << r.output;
     EXPECT_LT(r.seconds, 30);
     EXPECT_EQ(FirstDifference(unit, image), image.ProgramLength());
     EXPECT_EQ(unit.LengthReceived(), std::optional<std::uint32_t>(image.ProgramLength()));
     EXPECT_FALSE(unit.InBootLoader());
-    EXPECT_TRUE(Heard(unit, Sentence("PTPS,002,1.10"), baud)) << "no version notice at " << baud;
+    EXPECT_TRUE(Heard(unit, Sentence("PTPS,002,SAMPLE 1.10"), baud)) << "no version notice at " << baud;
     const Result after = RunShell(Tool() + " connect" + rate);
     EXPECT_EQ(after.status, 0) << after.output;
-    EXPECT_TRUE(Contains(after.output, "software_version: 1.10\n")) << after.output;
+    EXPECT_TRUE(Contains(after.output, "software_version: SAMPLE 1.10\n")) << after.output;
   }
 }
 
@@ -212,8 +212,8 @@ TEST_F(UpgradeTool, AnUpgradeCutShortByThePulledCableIsCompletedInTheBootLoader)
   EXPECT_EQ(unit.LengthReceived(), std::optional<std::uint32_t>(image.ProgramLength()));
   EXPECT_FALSE(unit.InBootLoader());
   // The version notice goes to the new application at the port's rate.
-  EXPECT_TRUE(Heard(unit, Sentence("PTPS,002,1.10"), 38400));
-  EXPECT_EQ(unit.SoftwareVersion(), "1.10");
+  EXPECT_TRUE(Heard(unit, Sentence("PTPS,002,SAMPLE 1.10"), 38400));
+  EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
 }
 
 TEST_F(UpgradeTool, BootLoaderVerifyAndEraseReportTheFlashAsItIs) {

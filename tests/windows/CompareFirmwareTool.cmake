@@ -35,7 +35,9 @@ run(ignored wine ${KQ30_EXE} firmware dump ${sample} -o ${WORK}/windows.img)
 run(ignored ${linux} firmware dump ${sample} -o ${WORK}/linux.img)
 same_file(${WORK}/windows.img ${WORK}/linux.img "firmware dump")
 
-set(header --version 1.10 --date "2026/11/20 09:30")
+# The sample's own version and date, as its info shows them.
+string(REGEX MATCH "\nversion: ([^\n]*)\ndate: ([^\n]*)" ignored "\n${native}")
+set(header --version ${CMAKE_MATCH_1} --date ${CMAKE_MATCH_2})
 run(ignored wine ${KQ30_EXE} firmware pack ${hex} -o ${WORK}/windows.bin ${header})
 run(ignored ${linux} firmware pack ${hex} -o ${WORK}/linux.bin ${header})
 same_file(${WORK}/windows.bin ${WORK}/linux.bin "firmware pack")

@@ -52,6 +52,8 @@ TEST(BootPacket, ReceiverFindsGoodPacketsAmongAnyBytes) {
       {"a start byte restarts: empty packet is good", {0x55, 0xAA, 0x55, 0x04}, true, {0x00}},
       {"four start bytes leave an empty packet", {0x55, 0x55, 0x55, 0x55}, false, {0x00}},
       {"text with 'U' resets, no end: nothing", {'$', 'P', 'U', 'X'}, false, {'X'}},
+      {"an end byte before any start byte", {0x04}, false, {0x00}},
+      {"an end byte after a discarded packet", {0x55, 0xAA, 0x57, 0x04, 0x04}, false, {0x00}},
   };
   for (const Row& row : rows) {
     TBootReceiver r;

@@ -18,9 +18,11 @@ class FakePort : public UnitPort {
   std::string Written;   // bytes written to the unit
   bool WriteFails = false;
   bool Dead = false;  // the device went: line settings fail as on a pulled adapter
+  bool OpenRaises = false;  // the device goes as it is opened
 
   void Open() override {
     if (open_) return;
+    if (OpenRaises) throw Exception("Error opening serial port (Error: 2)");
     if (Openable.count(name_)) {
       open_ = true;
       Opened.push_back(name_ + "@" + std::to_string(Rate));

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
+#include <map>
 #include <optional>
 
 #include "FakePort.h"
@@ -24,6 +26,9 @@ struct BootLoader {
   std::vector<Request> requests;
   int silentFrom = 0;        // 1-based request from which nothing is answered
   std::optional<uint32_t> corruptRead;  // a read of this address comes back with data byte 7 altered
+  std::map<uint32_t, std::string> readAnswers;  // a read of an address answered with these bytes instead
+  Clock::duration delay{};  // from a request to its answer
+  std::vector<std::pair<Clock::time_point, std::string>> answers;  // on their way, by when they arrive
   size_t consumed = 0;
   Bytes packet;
   bool inPacket = false, escaped = false;
@@ -47,12 +52,14 @@ struct BootLoader {
       else if (b == 0x55) packet.clear(), inPacket = true;
       else if (!inPacket) continue;
       else if (b == 0x05) escaped = true;
-      else if (b == 0x04) Answer(port, now), inPacket = false;
+      else if (b == 0x04) Answer(now), inPacket = false;
       else packet.push_back(b);
     }
+    for (; !answers.empty() && answers.front().first <= now; answers.erase(answers.begin()))
+      port.Incoming += answers.front().second;
   }
 
-  void Answer(FakePort& port, Clock::time_point now) {
+  void Answer(Clock::time_point now) {
     unsigned sum = 0;
     for (uint8_t b : packet) sum += b;
     ASSERT_EQ(sum % 256, 0u) << "a request with a bad checksum";
@@ -63,7 +70,10 @@ struct BootLoader {
     if (payload.size() >= 8) {
       const uint32_t address = payload[4] | payload[5] << 8 | payload[6] << 16;
       const size_t words = (payload[2] | payload[3] << 8) * 4u;
-      if (payload[0] == bcRead) {
+      if (payload[0] == bcRead && readAnswers.count(address)) {
+        answers.emplace_back(now + delay, readAnswers[address]);
+        return;
+      } else if (payload[0] == bcRead) {
         reply.insert(reply.end(), flash.begin() + address, flash.begin() + address + words);
         if (address == corruptRead) reply[8 + 7] ^= 0x5A;
       } else if (payload[0] == bcWrite) {
@@ -72,7 +82,7 @@ struct BootLoader {
         std::fill_n(flash.begin() + address, 512, 0xFF);
       }
     }
-    port.Incoming += Frame(reply);
+    answers.emplace_back(now + delay, Frame(reply));
   }
 };
 
@@ -144,12 +154,18 @@ struct Rig {
 
 TEST(UpgradeSequencer, WorkedExampleWritesVerifiesAndFinishes) {
   Rig r(1024);  // ProgramLength 1028, TotalBlocks 2
-  r.RunUpgrade();
+  std::optional<Clock::time_point> noticeAt;
+  ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+  EXPECT_FALSE(r.seq.Page.FinishEnabled);
+  r.TickUntil([&] {
+    if (!noticeAt && r.port.Written.find("$PTPS") != std::string::npos) noticeAt = r.now;
+    return r.seq.Succeeded() || r.seq.UpgradeState == usIdle;
+  });
   ASSERT_TRUE(r.seq.Succeeded());
   EXPECT_TRUE(r.progressShown);
   EXPECT_EQ(r.pauses, (std::vector<std::chrono::milliseconds>{500ms}));  // 38400 already: no reopen
   EXPECT_EQ(r.port.Opened.size(), 1u);
-  EXPECT_EQ(r.Requests(), (std::vector<std::string>{"02 n128 @000000 +512", "02 n128 @000200 +512", "22 n1 @000400 +0",
+  ASSERT_EQ(r.Requests(), (std::vector<std::string>{"02 n128 @000000 +512", "02 n128 @000200 +512", "22 n1 @000400 +0",
                                                     "01 n128 @000000 +0", "01 n128 @000200 +0", "01 n1 @000400 +0",
                                                     "08 n257 @000404 +0", "00 n0 @000000 +0"}));
   EXPECT_TRUE(std::equal(r.firmware.FirmwareImage.begin(), r.firmware.FirmwareImage.begin() + 1028, r.unit.flash.begin()));
@@ -163,6 +179,9 @@ TEST(UpgradeSequencer, WorkedExampleWritesVerifiesAndFinishes) {
   const auto& q = r.unit.requests;
   EXPECT_GT(q[7].at - q[6].at, 3125ms);
   EXPECT_LT(q[7].at - q[6].at, 3130ms);
+  ASSERT_TRUE(noticeAt);  // the unit takes a request a tick after it went out
+  EXPECT_GT(*noticeAt - (q[7].at - 1ms), 3125ms);
+  EXPECT_LT(*noticeAt - (q[7].at - 1ms), 3130ms);
   const std::string sentences = r.port.Written.substr(0, 20) + r.port.Written.substr(r.port.Written.rfind('$'));
   EXPECT_EQ(sentences, "$PTST,,,,,00008*17\r\n$PTPS,002,1.10-abcdefghijklmnopqrst*12\r\n");
   EXPECT_EQ(r.seq.Page.Notice, "        Upgrade finished        Please restart your device!");
@@ -173,6 +192,57 @@ TEST(UpgradeSequencer, WorkedExampleWritesVerifiesAndFinishes) {
   const size_t written = r.port.Written.size();
   for (int i = 0; i < 5000; ++i) r.Tick();
   EXPECT_EQ(r.port.Written.size(), written);
+}
+
+TEST(UpgradeSequencer, TheDotsChangeEachBlockWhileWritingAndEachEightBlocksWhileVerifying) {
+  Rig r(8192);  // 16 blocks and 4 bytes
+  r.RunUpgrade();
+  ASSERT_TRUE(r.seq.Succeeded());
+  // One letter per block shown: p "Programming..", P "Programming....", v and V the same for "Verifying".
+  std::string dots;
+  for (const auto& [value, status] : r.shown)
+    if (!value.empty() && status != "Success!!")
+      dots += status.ends_with("....") ? status[0] : static_cast<char>(std::tolower(status[0]));
+  // The verify pass starts with "Verifying.." beside the write pass's last count.
+  EXPECT_EQ(dots, "pPpPpPpPpPpPpPpP" "v" "vvvvvvvvVVVVVVVV");
+}
+
+TEST(UpgradeSequencer, EachBlockHasTheWholeLimitToItself) {
+  Rig r(1024);
+  r.unit.delay = 2s;  // within every limit, but three blocks take longer than one
+  ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+  r.TickUntil([&] { return r.seq.Succeeded() || r.seq.UpgradeState == usIdle; }, 40000);
+  EXPECT_TRUE(r.seq.Succeeded());
+  EXPECT_TRUE(r.boxes.Calls.empty());
+}
+
+TEST(UpgradeSequencer, AnAcknowledgementDuringTheFailureBoxSendsNothing) {
+  Rig r(1024);
+  r.unit.silentFrom = 1;
+  r.boxes.WhileOpen = [&] {
+    r.port.Incoming += BootLoader::Frame({bcWrite, 0});  // the answer, late
+    r.Tick();
+  };
+  r.RunUpgrade();
+  ASSERT_EQ(r.boxes.Calls.size(), 1u);
+  for (int i = 0; i < 5; ++i) r.Tick();
+  EXPECT_EQ(r.unit.requests.size(), 1u);
+}
+
+TEST(UpgradeSequencer, WriteAndVerifyFlashWaitForTheirOwnAnswers) {
+  for (auto start : std::vector<std::function<void(UpgradeSequencer&)>>{
+           [](UpgradeSequencer& s) { s.SpeedButton_WritePICFlashClick(); },
+           [](UpgradeSequencer& s) { s.SpeedButton_VerifyPICFlashClick(); }}) {
+    Rig r(1024);
+    std::copy_n(r.firmware.FirmwareImage.begin(), 1028, r.unit.flash.begin());
+    r.unit.delay = 100ms;
+    r.seq.Receiver.ReplyReceived = true;  // left from an earlier request
+    start(r.seq);
+    r.Tick();
+    r.Tick();
+    EXPECT_EQ(r.unit.requests.size(), 1u);
+    EXPECT_TRUE(r.boxes.Calls.empty());
+  }
 }
 
 TEST(UpgradeSequencer, ShortLastBlocksAndBlankImages) {
@@ -212,6 +282,26 @@ TEST(UpgradeSequencer, ReopensAt38400ByThePortsTextWhenAnotherRateIsChosen) {
   EXPECT_NE(r.port.Written.find("$PTPS,002,"), std::string::npos);
 }
 
+TEST(UpgradeSequencer, APortThatDoesNotReopenAt38400ShowsThePortOpenErrorAndReturnsToTheStart) {
+  for (bool raises : {false, true}) {
+    Rig r(1024);
+    r.rate = 12;
+    r.port.Rate = 12;
+    int errors = 0;
+    r.seq.PortOpenFailed = [&] { ++errors; };
+    if (raises) r.port.OpenRaises = true;
+    else r.port.Openable.clear();
+    EXPECT_FALSE(r.seq.SpeedButtonFrmVerWantToContinueYesClick()) << raises;
+    EXPECT_EQ(errors, 1) << raises;
+    EXPECT_EQ(r.resets, 1) << raises;
+    EXPECT_FALSE(r.port.Connected()) << raises;
+    EXPECT_EQ(r.seq.UpgradeState, usIdle) << raises;
+    for (int i = 0; i < 500; ++i) r.Tick(20ms);
+    EXPECT_TRUE(r.boxes.Calls.empty()) << raises;  // no "Programming Fail!" later either
+    EXPECT_TRUE(r.unit.requests.empty()) << raises;
+  }
+}
+
 TEST(UpgradeSequencer, VerifyMismatchFailsOnceAndSendsNoMore) {
   Rig r(1024);
   r.unit.corruptRead = 0x200;
@@ -227,6 +317,21 @@ TEST(UpgradeSequencer, VerifyMismatchFailsOnceAndSendsNoMore) {
   for (int i = 0; i < 5000; ++i) r.Tick();
   EXPECT_EQ(r.unit.requests.size(), requests);
   EXPECT_EQ(r.boxes.Calls.size(), 1u);
+}
+
+TEST(UpgradeSequencer, AReadAnswerWithoutTheBlocksBytesFailsTheVerify) {
+  // A blank image: bytes an answer lacks read as zeros, and would match.
+  Bytes header = {bcRead, 0, 128, 0, 0, 2, 0, 0x9D};
+  Bytes cut = header;
+  cut.resize(8 + 511);
+  for (const std::string& answer : {std::string("\x55\x04"), BootLoader::Frame(header), BootLoader::Frame(cut)}) {
+    Rig r(1024, [](int) { return uint8_t(0); });
+    r.unit.readAnswers[0x200] = answer;
+    r.RunUpgrade();
+    ASSERT_EQ(r.boxes.Calls.size(), 1u) << answer.size();
+    EXPECT_EQ(r.boxes.Calls[0].Text, "Verify Fail!! ");
+    EXPECT_FALSE(r.seq.TpsSent);
+  }
 }
 
 TEST(UpgradeSequencer, VerifyFlashAloneEndsSilently) {
@@ -263,10 +368,40 @@ TEST(UpgradeSequencer, EachLimitIsATimeNotATickCount) {
     r.TickUntil([&] { return !r.boxes.Calls.empty(); });
     ASSERT_EQ(r.boxes.Calls.size(), 1u) << row.text;
     EXPECT_EQ(r.boxes.Calls[0].Text, row.text);
+    EXPECT_EQ(r.boxes.Calls[0].Caption, "Warning") << row.text;
+    EXPECT_EQ(r.boxes.Calls[0].Buttons, MsgButtons::OK) << row.text;
+    EXPECT_EQ(r.boxes.Calls[0].Icon, MsgIcon::None) << row.text;
     EXPECT_GT(r.now - started, row.limit) << row.text;
     EXPECT_LE(r.now - started, row.limit + 1ms) << row.text;
     EXPECT_EQ(r.resets, row.resets) << row.text;
     EXPECT_EQ(r.seq.UpgradeState, usIdle);
+  }
+}
+
+TEST(UpgradeSequencer, ALateTickTakesTheAnswerThatHasArrived) {
+  struct Row {
+    const char* name;
+    std::chrono::microseconds limit;
+    std::function<void(UpgradeSequencer&)> start;
+    size_t requests;  // the unit has had after the late tick
+  } rows[] = {
+      {"write", 300 * 15625us, [](UpgradeSequencer& s) { s.SpeedButtonFrmVerWantToContinueYesClick(); }, 2},
+      {"verify", 200 * 15625us, [](UpgradeSequencer& s) { s.SpeedButton_VerifyPICFlashClick(); }, 2},
+      {"erase", 120 * 15625us, [](UpgradeSequencer& s) { s.SpeedButton_ErasePICFlashClick(); }, 1},
+  };
+  for (const Row& row : rows) {
+    Rig r(1024);
+    std::copy_n(r.firmware.FirmwareImage.begin(), 1028, r.unit.flash.begin());
+    row.start(r.seq);
+    r.Tick(row.limit + 1s);  // the answer came in time, the tick long after
+    r.Tick(0ms);             // the unit takes what that tick sent
+    EXPECT_EQ(r.unit.requests.size(), row.requests) << row.name;
+    if (row.requests == 1) {
+      ASSERT_EQ(r.boxes.Calls.size(), 1u) << row.name;
+      EXPECT_EQ(r.boxes.Calls[0].Text, "Erase Success!!");
+    } else {
+      EXPECT_TRUE(r.boxes.Calls.empty()) << row.name;
+    }
   }
 }
 
@@ -316,4 +451,23 @@ TEST(UpgradeSequencer, EraseWaitsForItsOwnAcknowledgement) {
   EXPECT_EQ(r.boxes.Calls[0].Caption, "Message");
   EXPECT_EQ(r.Requests().back(), "03 n1 @000000 +0");
   EXPECT_EQ(r.link.MemoRecord.Lines().back(), "PC==>Erase PIC Flash");
+}
+
+TEST(UpgradeSequencer, AVersionNoticeThatCannotBeWrittenIsReportedOnce) {
+  Rig r(1024);
+  r.link.WriteFailed = [&] {
+    r.boxes.Show("Serial port open error! Please check!", "Error", MsgButtons::OK, MsgIcon::Error);
+    return false;
+  };
+  // Ticks go on while a box is open, as in the window (a few boxes deep at most).
+  r.boxes.WhileOpen = [&] {
+    if (r.boxes.Calls.size() < 3)
+      for (int i = 0; i < 300; ++i) r.Tick(20ms);
+  };
+  ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+  r.TickUntil([&] { return r.seq.FinishStep == 1; });
+  r.port.WriteFails = true;  // the adapter pulled in the last seconds
+  r.TickUntil([&] { return r.seq.FinishStep == 2; });
+  EXPECT_EQ(r.boxes.Calls.size(), 1u);
+  EXPECT_FALSE(r.seq.TpsSent);
 }

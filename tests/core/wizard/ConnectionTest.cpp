@@ -241,6 +241,18 @@ TEST(Connection, TicksDuringAFailureBoxEndTheConnection) {
   EXPECT_FALSE(r.timer1.Enabled());
 }
 
+TEST(Connection, EndingTheWizardClosesAPortOpenedOutsideTheConnection) {
+  Rig r{3};
+  r.c.OpenPortClick(true);
+  r.c.OpenPortClick();  // the connection ended (a hang-up, a removal) ...
+  ASSERT_TRUE(OpenComPort(r.port, "3", 9));  // ... and the upgrade opened the port again
+  r.c.EndWantedConnection();  // the failed upgrade goes back to the start
+  EXPECT_FALSE(r.port.Connected());
+  r.c.OpenPortClick(true);
+  EXPECT_EQ(r.c.ConnectPhase, TConnectPhase::Connecting);
+  EXPECT_EQ(r.port.Opened.size(), 3u);
+}
+
 TEST(Connection, ContinueNeedsTheUnitAndRemovalEndsTheConnection) {
   Rig r{3, 5};
   r.c.OpenPortClick(true);

@@ -2,7 +2,6 @@
 // the language texts, the fonts and the About dialog's read-me.
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -88,7 +87,5 @@ void TForm1::mnuLangTraChineseClick(QObject* sender) {
   Captions captions(*this);
   LoadLanguageFile(LanguageFilePath(ProgramDir, *pack), pack->CodePage, Core->Texts, captions);
   ShowSerialPage();
-  if (frmAbout_)
-    frmAbout_->LoadReadMe(QFile::decodeName(QByteArray::fromStdString(ReadMeFilePath(ProgramDir, *pack))),
-                          pack->CodePage);
+  if (frmAbout_) frmAbout_->LoadReadMe(ReadMeFilePath(ProgramDir, *pack), pack->CodePage);
 }

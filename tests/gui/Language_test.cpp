@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
+#include <fstream>
 
 #include "FindControl.h"
 #include "GuiTestMain.h"
@@ -134,6 +136,19 @@ class LanguageTest : public QObject, WizardInOwnHome {
     }
     QCOMPARE(Text("OpenPort"), QStringLiteral("Connect"));
     QCOMPARE(form->font().families().size(), 1);
+  }
+
+  // The program's folder may be named in 8-bit text that is no UTF-8.
+  void read_me_beside_a_program_in_a_folder_not_named_in_utf8() {
+    StartWithSetting("0");
+    const std::string folder = QFile::encodeName(home->path()).toStdString() + "/Programm-\xE4/";
+    std::filesystem::create_directories(folder + "Lang");
+    std::ofstream(folder + "Lang/ReadMe-EN.txt") << "read-me beside the program\r\n";
+    form->ProgramDir = folder;
+    Find<QAction>(form, "mnuLangEnglish")->trigger();
+    const QString readMe = ReadMe();
+    std::filesystem::remove_all(folder);  // a name QTemporaryDir can't spell
+    QCOMPARE(readMe, QStringLiteral("read-me beside the program"));
   }
 };
 

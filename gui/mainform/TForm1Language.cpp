@@ -2,8 +2,10 @@
 // the language texts, the fonts and the About dialog's read-me.
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 
 #include "dialogs/TfrmAbout.h"
@@ -35,6 +37,23 @@ void SetCharset(QWidget* widget, int charset) {
   chosen += FallbackFamilies(charset);
   font.setFamilies(chosen);
   widget->setFont(font);
+}
+
+// Qt's own texts for the language, from Qt's translations folder, else from
+// the folder "translations" beside the program, where a Windows installation
+// keeps them. English needs none.
+void LoadQtTexts(QTranslator& translator, int languageIndex) {
+  QCoreApplication::removeTranslator(&translator);
+  const QString locale = languageIndex == 1   ? QStringLiteral("zh_TW")
+                         : languageIndex == 2 ? QStringLiteral("zh_CN")
+                                              : QString();
+  if (locale.isEmpty()) return;
+  for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                QCoreApplication::applicationDirPath() + QStringLiteral("/translations")})
+    if (translator.load(QStringLiteral("qt_") + locale, folder)) {
+      QCoreApplication::installTranslator(&translator);
+      return;
+    }
 }
 
 void SetText(QObject* target, const QString& text) {
@@ -81,6 +100,7 @@ void TForm1::mnuLangTraChineseClick(QObject* sender) {
   const LanguagePack* pack = LanguagePackForTag(sender->property("tag").toInt(&isNumber));
   if (!isNumber || !pack) return;
   LanguageIndex = pack->Index;
+  LoadQtTexts(qtTexts_, LanguageIndex);
   SetCharset(this, pack->FontCharset);
   SetCharset(ui->PageControlConf, pack->FontCharset);
   if (frmAbout_) SetCharset(frmAbout_->findChild<QWidget*>(QStringLiteral("Memo1")), pack->FontCharset);

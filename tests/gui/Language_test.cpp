@@ -3,11 +3,14 @@
 // control at the window's fixed size.
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +18,7 @@
 #include "FindControl.h"
 #include "GuiTestMain.h"
 #include "WizardInOwnHome.h"
+#include "app/QtMessageBoxes.h"
 #include "lang/LanguageFile.h"
 
 class LanguageTest : public QObject, WizardInOwnHome {
@@ -149,6 +153,36 @@ class LanguageTest : public QObject, WizardInOwnHome {
     const QString readMe = ReadMe();
     std::filesystem::remove_all(folder);  // a name QTemporaryDir can't spell
     QCOMPARE(readMe, QStringLiteral("read-me beside the program"));
+  }
+
+  // Message boxes show a language-file text as it is, never as markup, and
+  // their standard buttons in the language.
+  void message_boxes_speak_the_language_in_plain_text_data() {
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::newRow("Traditional") << QByteArray("1") << QString() << QStringList{"確定", "取消"};
+    QTest::newRow("Simplified") << QByteArray("2") << QString() << QStringList{"确定", "取消"};
+    QTest::newRow("back to English") << QByteArray("1") << "mnuLangEnglish" << QStringList{"OK", "Cancel"};
+  }
+  void message_boxes_speak_the_language_in_plain_text() {
+    QFETCH(QByteArray, setting);
+    QFETCH(QString, entry);
+    StartWithSetting(setting);
+    if (!entry.isEmpty()) Find<QAction>(form, qPrintable(entry))->trigger();
+    QStringList buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          for (QAbstractButton* button : box->buttons()) buttons << button->text().remove(QLatin1Char('&'));
+          format = box->textFormat();
+          box->reject();
+        }
+    });
+    QtMessageBoxes().Show("<img src=\":/images/logo.jpg\">", "Error", MsgButtons::OKCancel, MsgIcon::Error);
+    QTEST(buttons, "buttons");
+    QCOMPARE(format, Qt::PlainText);
   }
 };
 

@@ -28,15 +28,26 @@ QStringList FallbackFamilies(int charset) {
   }
 }
 
-// The widget's own family first, then the fallbacks of the character set;
-// children that take their font from it follow.
+// The style sheets set the windows' fonts, and a font set with setFont loses
+// to them: the fallbacks of the character set follow the widget's design-time
+// family in a rule of their own after the widget's design-time sheet, which
+// its children without a font of their own follow too.
 void SetCharset(QWidget* widget, int charset) {
-  QFont font = widget->font();
-  const QStringList families = font.families();
-  QStringList chosen{families.isEmpty() ? font.family() : families.first()};
-  chosen += FallbackFamilies(charset);
-  font.setFamilies(chosen);
-  widget->setFont(font);
+  const char* const designSheet = "designStyleSheet";
+  const char* const designFamily = "designFontFamily";
+  if (!widget->property(designSheet).isValid()) {
+    widget->ensurePolished();
+    QString sheet = widget->styleSheet();
+    // Bare declarations are a rule for the widget and everything in it.
+    if (!sheet.contains(QLatin1Char('{'))) sheet = QStringLiteral("* { %1 }").arg(sheet);
+    widget->setProperty(designSheet, sheet);
+    widget->setProperty(designFamily, widget->font().family());
+  }
+  const QStringList families =
+      QStringList{widget->property(designFamily).toString()} + FallbackFamilies(charset);
+  widget->setStyleSheet(
+      widget->property(designSheet).toString() +
+      QStringLiteral("\nQWidget { font-family: \"%1\"; }").arg(families.join(QStringLiteral("\", \""))));
 }
 
 // Qt's own texts for the language, from Qt's translations folder, else from

@@ -139,7 +139,34 @@ class LanguageTest : public QObject, WizardInOwnHome {
       QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) + 16 <= group->width());
     }
     QCOMPARE(Text("OpenPort"), QStringLiteral("Connect"));
-    QCOMPARE(form->font().families().size(), 1);
+  }
+
+  // A Chinese language puts its fonts behind the family of every control
+  // that draws a language-file text with the three fonts, and English takes
+  // them away again.
+  void the_language_fonts_reach_the_drawn_controls() {
+    StartWithSetting("0");
+    QWidget* const controls[] = {Find<QWidget>(form, "OpenPort"), Find<QWidget>(form, "lblSerialPort"),
+                                 Find<QWidget>(form, "GroupBoxConnectionMode"),
+                                 Find<QWidget>(form, "LabelConnectionStatus"),
+                                 Find<QWidget>(windows->frmAbout.get(), "Memo1")};
+    auto families = [](QWidget* w) {
+      w->ensurePolished();
+      return w->font().families();
+    };
+    QList<QStringList> english;
+    for (QWidget* w : controls) english << families(w);
+    for (const char* entry : {"mnuLangTraChinese", "mnuLangSimpChinese", "mnuLangEnglish"}) {
+      Find<QAction>(form, entry)->trigger();
+      const bool chinese = QByteArray(entry) != "mnuLangEnglish";
+      for (int i = 0; i < english.size(); ++i) {
+        const QStringList got = families(controls[i]);
+        const QString what = QStringLiteral("%1 %2: %3").arg(entry, controls[i]->objectName(), got.join(", "));
+        QVERIFY2(english[i].size() == 1 && got.first() == english[i].first(), qPrintable(what));
+        QVERIFY2(got.contains(QStringLiteral("WenQuanYi Micro Hei")) == chinese, qPrintable(what));
+        QVERIFY2(chinese || got.size() == 1, qPrintable(what));
+      }
+    }
   }
 
   // The program's folder may be named in 8-bit text that is no UTF-8.

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "common/RegularFile.h"
 #include "lang/TextDecoding.h"
 #include "settings/IniFile.h"
 #include "settings/IniText.h"
@@ -79,6 +80,7 @@ void LoadLanguageFile(const std::string& path, int codePage, LanguageTexts& text
 }
 
 std::optional<std::vector<std::string>> ReadMeLines(const std::string& path, int codePage) {
+  if (!MayReadAsRegularFile(path)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::vector<std::string> lines;

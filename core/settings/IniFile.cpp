@@ -2,23 +2,16 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <utility>
 
 #include "common/Exception.h"
+#include "common/RegularFile.h"
 #include "settings/IniText.h"
 
-// Only regular files are read: a pipe put in the file's place would block the
-// reader forever. The file system's answer counts only where it has one: on
-// Windows the standard library spells bytes beyond ASCII in a name otherwise
-// than the system's code page does, so it may miss a file that opens.
 std::optional<std::string> ReadIniFileText(const std::string& fileName) {
-  std::error_code ec;
-  const auto type = std::filesystem::status(fileName, ec).type();
-  if (!ec && type != std::filesystem::file_type::regular && type != std::filesystem::file_type::not_found)
-    return std::nullopt;
+  if (!MayReadAsRegularFile(fileName)) return std::nullopt;
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };

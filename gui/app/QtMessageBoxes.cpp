@@ -24,6 +24,7 @@ MsgResult QtMessageBoxes::Show(const std::string& text, const std::string& capti
   // blocks it; timers and queued calls go on running in the box's own loop.
   QMessageBox box(ToQt(icon), QString::fromStdString(caption), QString::fromStdString(text),
                   QMessageBox::NoButton, QApplication::activeWindow());
+  box.setTextFormat(Qt::PlainText);  // texts from the language files are never markup
   switch (buttons) {
     case MsgButtons::OK:
       box.setStandardButtons(QMessageBox::Ok);

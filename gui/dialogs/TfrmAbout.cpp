@@ -1,6 +1,5 @@
 #include "dialogs/TfrmAbout.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include "lang/LanguageFile.h"
@@ -19,9 +18,8 @@ TfrmAbout::~TfrmAbout() = default;
 
 void TfrmAbout::btnOKClick() { hide(); }
 
-void TfrmAbout::LoadReadMe(const QString& path, int codePage) {
-  // The core takes file names in the system's own 8-bit encoding.
-  const auto lines = ReadMeLines(QFile::encodeName(path).toStdString(), codePage);
+void TfrmAbout::LoadReadMe(const std::string& path, int codePage) {
+  const auto lines = ReadMeLines(path, codePage);
   if (!lines) return;
   QStringList text;
   for (const std::string& line : *lines) text.append(QString::fromStdString(line));

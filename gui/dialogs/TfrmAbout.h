@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class TfrmAbout;
@@ -16,10 +17,11 @@ class TfrmAbout : public QDialog {
   explicit TfrmAbout(QWidget* parent = nullptr);
   ~TfrmAbout() override;
 
-  // Replaces the read-me text by the lines of the file at path, written in
+  // Replaces the read-me text by the lines of the file at path (a name in
+  // the system's own 8-bit encoding, which need not be UTF-8), written in
   // codePage (English by default). A file that cannot be opened leaves the
   // text as it is; a read error ends the loading with the lines read so far.
-  void LoadReadMe(const QString& path, int codePage = 1250);
+  void LoadReadMe(const std::string& path, int codePage = 1250);
 
  public slots:
   void btnOKClick();

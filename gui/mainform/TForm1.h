@@ -3,6 +3,7 @@
 // version and progress, and back to welcome; a fifth page, the engineering
 // page, is part of the window but no control leads to it.
 #include <QMainWindow>
+#include <QTranslator>
 #include <memory>
 #include <string>
 
@@ -145,4 +146,7 @@ class TForm1 : public QMainWindow {
   MessageBoxes& boxes_;
   TfrmAbout* frmAbout_ = nullptr;
   TfrmAgreement* frmAgreement_ = nullptr;
+  // Qt's own texts in the interface language: the standard buttons of the
+  // message boxes.
+  QTranslator qtTexts_;
 };

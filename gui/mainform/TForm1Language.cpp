@@ -2,9 +2,10 @@
 // the language texts, the fonts and the About dialog's read-me.
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMenu>
 
 #include "dialogs/TfrmAbout.h"
@@ -27,15 +28,43 @@ QStringList FallbackFamilies(int charset) {
   }
 }
 
-// The widget's own family first, then the fallbacks of the character set;
-// children that take their font from it follow.
+// The style sheets set the windows' fonts, and a font set with setFont loses
+// to them: the fallbacks of the character set follow the widget's design-time
+// family in a rule of their own after the widget's design-time sheet, which
+// its children without a font of their own follow too.
 void SetCharset(QWidget* widget, int charset) {
-  QFont font = widget->font();
-  const QStringList families = font.families();
-  QStringList chosen{families.isEmpty() ? font.family() : families.first()};
-  chosen += FallbackFamilies(charset);
-  font.setFamilies(chosen);
-  widget->setFont(font);
+  const char* const designSheet = "designStyleSheet";
+  const char* const designFamily = "designFontFamily";
+  if (!widget->property(designSheet).isValid()) {
+    widget->ensurePolished();
+    QString sheet = widget->styleSheet();
+    // Bare declarations are a rule for the widget and everything in it.
+    if (!sheet.contains(QLatin1Char('{'))) sheet = QStringLiteral("* { %1 }").arg(sheet);
+    widget->setProperty(designSheet, sheet);
+    widget->setProperty(designFamily, widget->font().family());
+  }
+  const QStringList families =
+      QStringList{widget->property(designFamily).toString()} + FallbackFamilies(charset);
+  widget->setStyleSheet(
+      widget->property(designSheet).toString() +
+      QStringLiteral("\nQWidget { font-family: \"%1\"; }").arg(families.join(QStringLiteral("\", \""))));
+}
+
+// Qt's own texts for the language, from Qt's translations folder, else from
+// the folder "translations" beside the program, where a Windows installation
+// keeps them. English needs none.
+void LoadQtTexts(QTranslator& translator, int languageIndex) {
+  QCoreApplication::removeTranslator(&translator);
+  const QString locale = languageIndex == 1   ? QStringLiteral("zh_TW")
+                         : languageIndex == 2 ? QStringLiteral("zh_CN")
+                                              : QString();
+  if (locale.isEmpty()) return;
+  for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                QCoreApplication::applicationDirPath() + QStringLiteral("/translations")})
+    if (translator.load(QStringLiteral("qt_") + locale, folder)) {
+      QCoreApplication::installTranslator(&translator);
+      return;
+    }
 }
 
 void SetText(QObject* target, const QString& text) {
@@ -82,13 +111,12 @@ void TForm1::mnuLangTraChineseClick(QObject* sender) {
   const LanguagePack* pack = LanguagePackForTag(sender->property("tag").toInt(&isNumber));
   if (!isNumber || !pack) return;
   LanguageIndex = pack->Index;
+  LoadQtTexts(qtTexts_, LanguageIndex);
   SetCharset(this, pack->FontCharset);
   SetCharset(ui->PageControlConf, pack->FontCharset);
   if (frmAbout_) SetCharset(frmAbout_->findChild<QWidget*>(QStringLiteral("Memo1")), pack->FontCharset);
   Captions captions(*this);
   LoadLanguageFile(LanguageFilePath(ProgramDir, *pack), pack->CodePage, Core->Texts, captions);
   ShowSerialPage();
-  if (frmAbout_)
-    frmAbout_->LoadReadMe(QFile::decodeName(QByteArray::fromStdString(ReadMeFilePath(ProgramDir, *pack))),
-                          pack->CodePage);
+  if (frmAbout_) frmAbout_->LoadReadMe(ReadMeFilePath(ProgramDir, *pack), pack->CodePage);
 }

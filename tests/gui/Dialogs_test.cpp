@@ -27,10 +27,11 @@ class DialogsTest : public QObject {
 
   QTemporaryDir dir;
 
-  QString Write(const char* name, const QByteArray& bytes) {
+  // The file's name as the core takes it, in the system's 8-bit encoding.
+  std::string Write(const char* name, const QByteArray& bytes) {
     QFile file(dir.filePath(QLatin1String(name)));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", name);
-    return file.fileName();
+    return QFile::encodeName(file.fileName()).toStdString();
   }
 
  private slots:
@@ -66,7 +67,7 @@ class DialogsTest : public QObject {
     QCOMPARE(Lines(memo).size(), 9);
     about.LoadReadMe(Write("en.txt", "English read-me\r\nsecond line\r\n"));
     QCOMPARE(Lines(memo), QStringList({"English read-me", "second line"}));
-    about.LoadReadMe(dir.filePath("missing.txt"));
+    about.LoadReadMe(QFile::encodeName(dir.filePath("missing.txt")).toStdString());
     QCOMPARE(Lines(memo), QStringList({"English read-me", "second line"}));
     about.LoadReadMe(Write("empty.txt", ""));
     QCOMPARE(memo->toPlainText(), QString());

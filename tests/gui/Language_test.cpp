@@ -3,16 +3,22 @@
 // control at the window's fixed size.
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <filesystem>
+#include <fstream>
 
 #include "FindControl.h"
 #include "GuiTestMain.h"
 #include "WizardInOwnHome.h"
+#include "app/QtMessageBoxes.h"
 #include "lang/LanguageFile.h"
 
 class LanguageTest : public QObject, WizardInOwnHome {
@@ -133,7 +139,77 @@ class LanguageTest : public QObject, WizardInOwnHome {
       QVERIFY(group->fontMetrics().horizontalAdvance(group->title()) + 16 <= group->width());
     }
     QCOMPARE(Text("OpenPort"), QStringLiteral("Connect"));
-    QCOMPARE(form->font().families().size(), 1);
+  }
+
+  // A Chinese language puts its fonts behind the family of every control
+  // that draws a language-file text with the three fonts, and English takes
+  // them away again.
+  void the_language_fonts_reach_the_drawn_controls() {
+    StartWithSetting("0");
+    QWidget* const controls[] = {Find<QWidget>(form, "OpenPort"), Find<QWidget>(form, "lblSerialPort"),
+                                 Find<QWidget>(form, "GroupBoxConnectionMode"),
+                                 Find<QWidget>(form, "LabelConnectionStatus"),
+                                 Find<QWidget>(windows->frmAbout.get(), "Memo1")};
+    auto families = [](QWidget* w) {
+      w->ensurePolished();
+      return w->font().families();
+    };
+    QList<QStringList> english;
+    for (QWidget* w : controls) english << families(w);
+    for (const char* entry : {"mnuLangTraChinese", "mnuLangSimpChinese", "mnuLangEnglish"}) {
+      Find<QAction>(form, entry)->trigger();
+      const bool chinese = QByteArray(entry) != "mnuLangEnglish";
+      for (int i = 0; i < english.size(); ++i) {
+        const QStringList got = families(controls[i]);
+        const QString what = QStringLiteral("%1 %2: %3").arg(entry, controls[i]->objectName(), got.join(", "));
+        QVERIFY2(english[i].size() == 1 && got.first() == english[i].first(), qPrintable(what));
+        QVERIFY2(got.contains(QStringLiteral("WenQuanYi Micro Hei")) == chinese, qPrintable(what));
+        QVERIFY2(chinese || got.size() == 1, qPrintable(what));
+      }
+    }
+  }
+
+  // The program's folder may be named in 8-bit text that is no UTF-8.
+  void read_me_beside_a_program_in_a_folder_not_named_in_utf8() {
+    StartWithSetting("0");
+    const std::string folder = QFile::encodeName(home->path()).toStdString() + "/Programm-\xE4/";
+    std::filesystem::create_directories(folder + "Lang");
+    std::ofstream(folder + "Lang/ReadMe-EN.txt") << "read-me beside the program\r\n";
+    form->ProgramDir = folder;
+    Find<QAction>(form, "mnuLangEnglish")->trigger();
+    const QString readMe = ReadMe();
+    std::filesystem::remove_all(folder);  // a name QTemporaryDir can't spell
+    QCOMPARE(readMe, QStringLiteral("read-me beside the program"));
+  }
+
+  // Message boxes show a language-file text as it is, never as markup, and
+  // their standard buttons in the language.
+  void message_boxes_speak_the_language_in_plain_text_data() {
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::newRow("Traditional") << QByteArray("1") << QString() << QStringList{"確定", "取消"};
+    QTest::newRow("Simplified") << QByteArray("2") << QString() << QStringList{"确定", "取消"};
+    QTest::newRow("back to English") << QByteArray("1") << "mnuLangEnglish" << QStringList{"OK", "Cancel"};
+  }
+  void message_boxes_speak_the_language_in_plain_text() {
+    QFETCH(QByteArray, setting);
+    QFETCH(QString, entry);
+    StartWithSetting(setting);
+    if (!entry.isEmpty()) Find<QAction>(form, qPrintable(entry))->trigger();
+    QStringList buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          for (QAbstractButton* button : box->buttons()) buttons << button->text().remove(QLatin1Char('&'));
+          format = box->textFormat();
+          box->reject();
+        }
+    });
+    QtMessageBoxes().Show("<img src=\":/images/logo.jpg\">", "Error", MsgButtons::OKCancel, MsgIcon::Error);
+    QTEST(buttons, "buttons");
+    QCOMPARE(format, Qt::PlainText);
   }
 };
 

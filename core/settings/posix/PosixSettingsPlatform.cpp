@@ -55,6 +55,20 @@ std::optional<std::string> XdgDocumentsDir(const std::string& userDirsFile,
   return found;
 }
 
+// The file a chain of links ends at, whether it is there or not; a link's
+// relative target counts from the link's folder. After as many links as the
+// system follows, the last one is given, where stat then fails with ELOOP.
+std::string LinkTarget(std::string file) {
+  for (int links = 0; links < 40; ++links) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(file, ec))) break;
+    const fs::path next = fs::read_symlink(file, ec);
+    if (ec) break;
+    file = (fs::path(file).parent_path() / next).string();
+  }
+  return file;
+}
+
 class PosixSettingsPlatform : public SettingsPlatform {
  public:
   std::string ProgramDir() override {
@@ -89,21 +103,18 @@ class PosixSettingsPlatform : public SettingsPlatform {
   }
 
   bool ReplaceFile(const std::string& file, std::string_view contents) override {
-    // A link stays a link: the file it names is the one replaced.
-    std::string target = file;
+    // A link stays a link: the file it names is the one replaced, or made.
+    const std::string target = LinkTarget(file);
     struct stat old {};
-    const bool exists = stat(file.c_str(), &old) == 0;
+    const bool exists = stat(target.c_str(), &old) == 0;
     if (exists) {
       // A file without any write permission is read-only for root as well,
       // as the read-only attribute is on Windows; rename would otherwise
       // replace it for anyone who may write to its folder.
-      if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || access(file.c_str(), W_OK) != 0) return false;
-      if (char* real = realpath(file.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
-      }
+      if (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0)
+        return false;
     } else if (errno != ENOENT) {
-      return false;
+      return false;  // a loop of links among others
     }
 
     // A sibling in the same folder (so the rename stays on one file system),

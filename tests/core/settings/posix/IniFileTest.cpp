@@ -119,6 +119,15 @@ TEST(IniFile, WritesMakeTheFileAndGoThroughALinkToTheFileItNames) {
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
   EXPECT_EQ(IniFile(link).ReadInteger("view", "LANGUAGE", 0), 2);
+
+  // A link to a file not made yet makes that file, counted from the link's
+  // own folder, and stays a link.
+  fs::create_directory(folder / "sub");
+  const std::string dangling = folder / "sub/dangling.ini";
+  fs::create_symlink("made.ini", dangling);
+  IniFile(dangling).WriteInteger("VIEW", "Language", 1);
+  EXPECT_TRUE(fs::is_symlink(dangling));
+  EXPECT_EQ(ReadFile(folder / "sub/made.ini"), "[VIEW]\nLanguage=1\n");
 }
 
 }  // namespace

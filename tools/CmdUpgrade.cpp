@@ -1,8 +1,6 @@
 // kq30 upgrade: a whole upgrade as the wizard runs it: connect, show the
 // unit's version beside the file's, ask, then write, verify and start the
 // new firmware.
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 #include <memory>

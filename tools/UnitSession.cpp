@@ -1,12 +1,11 @@
 #include "UnitSession.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
 #include "Command.h"
+#include "Console.h"
 #include "common/BaudRates.h"
 
 namespace {
@@ -89,6 +88,8 @@ UnitSession::UnitSession(std::string command, bool force)
   };
   Core.CreateSerialPort();
   Core.StartWatching();
+  if (const std::string problem = Core.Lists.WatchProblem(); !problem.empty())
+    std::fprintf(stderr, "note: %s\n", problem.c_str());
 }
 
 std::string UnitSession::PortText(const PortArgs& a) {
@@ -189,7 +190,7 @@ void UnitSession::ShowProgress(bool final) {
   if (p.BlocksTotal <= 0) return;
   const int percent = p.BlocksDone * 100 / p.BlocksTotal;
   std::string left = Core.Upgrade.Page.TimeLeft;
-  if (!isatty(STDERR_FILENO)) {
+  if (!IsTerminal(stderr)) {
     // A log: one line each tenth of the way.
     if (percent / 10 != lastTenth_ && !final) {
       lastTenth_ = percent / 10;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Command.h"
+#include "Console.h"
 
 namespace {
 std::map<std::string, Command*>& Registry() {
@@ -99,8 +100,8 @@ Command::Command(std::string name_, std::string summary_, Add add_)
 
 const std::map<std::string, Command*>& Command::All() { return Registry(); }
 
-
 int main(int argc, char** argv) {
+  const Utf8Console console;
   CLI::App app("Upgrades and inspects the firmware of a KQ-30 AIS unit over its serial line.", "kq30");
   auto formatter = std::make_shared<Formatter>();
   app.formatter(formatter);

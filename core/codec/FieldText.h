@@ -5,8 +5,13 @@
 
 #include "codec/SentenceFields.h"
 
-// printf into a text that grows as needed.
+// printf into a text that grows as needed; gcc and clang check the arguments
+// against the format.
+#if defined(__GNUC__) || defined(__clang__)
 std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#else
+std::string FormatText(const char* format, ...);
+#endif
 
 // A float field is absent when it is below -99999 or not a finite number.
 bool FloatPresent(float value);

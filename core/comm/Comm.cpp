@@ -132,6 +132,10 @@ void TThreadComm::UpdateDataControlBlock() {
   dcb_.fTXContinueOnXoff = options_.Contains(coIgnoreXOff);
   dcb_.fErrorChar = options_.Contains(coErrorChar);
   dcb_.fNull = options_.Contains(coNullStrip);
+  // A driver left with fAbortOnError on (by the last program that used the
+  // port) fails every call after a framing or overrun error until the error
+  // is cleared, which would pass for a pulled cable.
+  dcb_.fAbortOnError = false;
   // The handshake fields stay as the driver reported them, whatever
   // FlowControl says.
   if (!handle_->SetCommState(dcb_))

@@ -54,7 +54,9 @@ const char* CertificationText(uint8_t certification) {
 DeviceLink::DeviceLink(UnitPort& port) : port_(port) {}
 
 bool DeviceLink::WriteBytes(const void* bytes, int32_t count) {
-  return port_.Connected() && port_.Write(bytes, count) > 0;
+  // A sentence or packet cut short (the write time-out ended it) is no
+  // message the unit can take: a failed write.
+  return port_.Connected() && port_.Write(bytes, count) == count;
 }
 
 bool DeviceLink::SendSentence(std::string_view talker, std::string_view sentenceId) {

@@ -35,7 +35,7 @@ class DeviceLink {
   // first) and writes it. True when written, or when the write failed and
   // WriteFailed says so.
   bool SendSentence(std::string_view talker, std::string_view sentenceId);
-  // True only when the port is open and took at least one byte.
+  // True only when the port is open and took every byte.
   bool WriteBytes(const void* bytes, int32_t count);
   // The TST sentence with only the request code present: 16 asks for the
   // static data, 8 for the boot loader.

@@ -49,6 +49,8 @@ class PortLists {
   // platform object; a notification that arrives after these lists are gone
   // is dropped.
   void StartWatching(WindowDispatcher& dispatcher, std::function<void()> onDeviceChange);
+  // After StartWatching: which changes go unreported, or nothing.
+  std::string WatchProblem() const { return platform_.WatchProblem(); }
 
   std::function<void()> OnRefreshed;
 

@@ -28,6 +28,9 @@ class PortPlatform {
   // a watcher thread; the caller hands it over to the window thread. Stops
   // when the platform object is destroyed.
   virtual void Watch(std::function<void()> onChange) = 0;
+  // After Watch: which changes go unreported, for the user; nothing when
+  // all are seen.
+  virtual std::string WatchProblem() const { return {}; }
 
   // What the user can do when no port is found, or nothing to say.
   virtual std::string NoPortHint() const { return {}; }

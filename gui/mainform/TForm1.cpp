@@ -234,6 +234,9 @@ void TForm1::ShowPortDetails() {
     } else {
       details = QStringLiteral("COM%1 is not present").arg(QString::fromStdString(page.ComPortText));
     }
+  } else {
+    // No port to tell of: perhaps one that was plugged in went unseen.
+    details = QString::fromStdString(Core->Lists.WatchProblem());
   }
   // Start's is the only tool tip the window shows: a text too long for the
   // label is cut at its end instead.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <set>
 
 #include "comm/platform/ComDeviceName.h"
@@ -79,4 +80,9 @@ PortProbe ProbeFromError(unsigned long error, const std::string& systemMessage) 
       return {false, text.empty() ? code : text + " (" + code + ")"};
     }
   }
+}
+
+bool IsBluetoothInstance(const std::string& instanceId) {
+  constexpr char prefix[] = "BTHENUM\\";
+  return instanceId.size() >= sizeof prefix - 1 && _strnicmp(instanceId.c_str(), prefix, sizeof prefix - 1) == 0;
 }

@@ -29,3 +29,6 @@ std::optional<std::string> ComDevicePath(int number);
 // user; systemMessage is the system's text for errors without a sentence of
 // our own. Error 0 is an open that succeeded.
 PortProbe ProbeFromError(unsigned long error, const std::string& systemMessage);
+
+// Whether a device instance identifier is a Bluetooth one ("BTHENUM\...").
+bool IsBluetoothInstance(const std::string& instanceId);

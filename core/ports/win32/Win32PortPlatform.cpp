@@ -1,13 +1,8 @@
 #include "ports/win32/Win32PortPlatform.h"
 
-// clang-format off
-#include <windows.h>
-#include <dbt.h>
-#include <setupapi.h>
-// clang-format on
-
 #include <future>
 #include <memory>
+#include <string>
 
 #include "common/win32/WideText.h"
 #include "ports/win32/Win32PortNames.h"
@@ -28,14 +23,13 @@ std::basic_string<Char> UpToNul(std::basic_string<Char> s) {
 }
 
 // The REG_SZ value name of key, or "" when there is none.
-std::string RegistryText(HKEY key, const char* name) {
+std::string RegistryText(SetupApi& api, HKEY key, const char* name) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+    if (api.RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
       return "";
     std::string value(size + 1, '\0');
-    const LONG result =
-        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
+    const LONG result = api.RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
     if (result == ERROR_SUCCESS) return type == REG_SZ ? UpToNul(value.substr(0, size)) : "";
     if (result != ERROR_MORE_DATA) return "";  // else it grew meanwhile: again
   }
@@ -43,16 +37,27 @@ std::string RegistryText(HKEY key, const char* name) {
 }
 
 // A text property of a device (SPDRP_...), in UTF-8, or "".
-std::string DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+std::string DeviceText(SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
   DWORD type = 0, size = 0;
-  SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, nullptr, 0, &size);
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return "";
+  api.SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, nullptr, 0, &size);
+  if (api.GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return "";
   std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-  if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(value.data()),
-                                         size, nullptr) ||
+  if (!api.SetupDiGetDeviceRegistryPropertyW(set, &device, property, &type, reinterpret_cast<BYTE*>(value.data()),
+                                             size, nullptr) ||
       type != REG_SZ)
     return "";
   return Utf8FromWide(UpToNul(value));
+}
+
+// The device's instance identifier ("USB\VID_0403&PID_6001\A12345",
+// "BTHENUM\{00001101-...}..."), or "".
+std::string InstanceId(SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device) {
+  DWORD size = 0;
+  api.SetupDiGetDeviceInstanceIdA(set, &device, nullptr, 0, &size);
+  if (size == 0) return "";
+  std::string id(size, '\0');
+  if (!api.SetupDiGetDeviceInstanceIdA(set, &device, id.data(), size, nullptr)) return "";
+  return UpToNul(id);
 }
 
 // The system's sentence for an error, in UTF-8.
@@ -66,12 +71,21 @@ std::string SystemMessage(DWORD error) {
   return message;
 }
 
+// An arrival or removal of a serial port: a COM port interface, of which the
+// watcher asked to be told, or a port that a driver announces to every
+// top-level window (drivers without the interface do only that).
+bool IsPortEvent(WPARAM event, const DEV_BROADCAST_HDR* header) {
+  if ((event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) || !header) return false;
+  if (header->dbch_devicetype == DBT_DEVTYP_PORT) return true;
+  return header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE &&
+         header->dbch_size >= sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) &&
+         reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(header)->dbcc_classguid == ComPortInterface;
+}
+
 LRESULT CALLBACK WatcherWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_DEVICECHANGE: {
-      const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-      if ((wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE) && header &&
-          header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
+      if (IsPortEvent(wParam, reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam))) {
         auto* onChange = reinterpret_cast<std::function<void()>*>(GetWindowLongPtrA(window, GWLP_USERDATA));
         try {
           if (onChange && *onChange) (*onChange)();
@@ -82,8 +96,10 @@ LRESULT CALLBACK WatcherWindowProc(HWND window, UINT message, WPARAM wParam, LPA
       }
       return TRUE;
     }
-    case WM_CLOSE:  // the platform object is going
+    case PortWatcherStop:  // the platform object is going
       PostQuitMessage(0);
+      return 0;
+    case WM_CLOSE:  // from another program: the watcher stays
       return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
@@ -105,32 +121,36 @@ std::unique_ptr<PortPlatform> DefaultPortPlatform() { return std::make_unique<Wi
 
 Win32PortPlatform::~Win32PortPlatform() {
   if (!watcher_.joinable()) return;
-  // The queue may be full for a moment while onChange runs long.
-  while (!PostMessageA(static_cast<HWND>(window_), WM_CLOSE, 0, 0)) Sleep(1);
+  // The queue may be full for a moment while onChange runs long; any other
+  // failure means the window, and with it the thread, has gone.
+  while (!PostMessageA(window_, PortWatcherStop, 0, 0) && GetLastError() == ERROR_NOT_ENOUGH_QUOTA) Sleep(1);
   watcher_.join();
 }
 
 std::optional<std::vector<PortInfo>> Win32PortPlatform::ListPortDevices() {
-  HDEVINFO set = SetupDiGetClassDevsA(&PortsClass, nullptr, nullptr, DIGCF_PRESENT);
+  HDEVINFO set = setup_.SetupDiGetClassDevsA(&PortsClass, nullptr, nullptr, DIGCF_PRESENT);
   if (set == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::vector<PortDevice> devices;
+  std::vector<PortDevice> devices, bluetooth;
   SP_DEVINFO_DATA device{};
   device.cbSize = sizeof device;
   DWORD index = 0;
-  for (; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-    HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+  for (; setup_.SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+    HKEY key = setup_.SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
     if (key == INVALID_HANDLE_VALUE) continue;  // a device without its settings yet
     PortDevice d;
-    d.PortName = RegistryText(key, "PortName");
-    RegCloseKey(key);
-    d.FriendlyName = DeviceText(set, device, SPDRP_FRIENDLYNAME);
-    d.Description = DeviceText(set, device, SPDRP_DEVICEDESC);
+    d.PortName = RegistryText(setup_, key, "PortName");
+    setup_.RegCloseKey(key);
+    d.FriendlyName = DeviceText(setup_, set, device, SPDRP_FRIENDLYNAME);
+    d.Description = DeviceText(setup_, set, device, SPDRP_DEVICEDESC);
+    if (IsBluetoothInstance(InstanceId(setup_, set, device))) bluetooth.push_back(d);
     devices.push_back(std::move(d));
   }
-  const bool complete = GetLastError() == ERROR_NO_MORE_ITEMS;
-  SetupDiDestroyDeviceInfoList(set);
+  const bool complete = setup_.GetLastError() == ERROR_NO_MORE_ITEMS;
+  setup_.SetupDiDestroyDeviceInfoList(set);
   // A list cut short would make ports seem removed.
   if (!complete) return std::nullopt;
+  bluetooth_.clear();
+  for (const PortInfo& port : PortsFromDevices(bluetooth)) bluetooth_.insert(port.Number);
   return PortsFromDevices(devices);
 }
 
@@ -138,15 +158,16 @@ PortProbe Win32PortPlatform::ProbePort(const PortInfo& port) {
   // The path is made from the number, never taken from elsewhere.
   const std::optional<std::string> path = ComDevicePath(port.Number);
   if (!path) return {false, "no such port"};
-  HANDLE h = CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (bluetooth_.count(port.Number)) return {false, "Bluetooth: not tried, opening it calls the paired device"};
+  HANDLE h = kernel_.CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
+    const DWORD error = kernel_.GetLastError();
     return ProbeFromError(error, SystemMessage(error));
   }
   DCB line{};
   line.DCBlength = sizeof line;
-  const bool serial = GetCommState(h, &line);
-  CloseHandle(h);
+  const bool serial = kernel_.GetCommState(h, &line);
+  kernel_.CloseHandle(h);
   return serial ? PortProbe{true, ""} : ProbeFromError(ERROR_NOT_SUPPORTED, "");
 }
 
@@ -159,16 +180,22 @@ std::string Win32PortPlatform::NoPortHint() const {
 void Win32PortPlatform::Watch(std::function<void()> onChange) {
   if (watcher_.joinable()) return;
   // The window is made and registered before Watch returns, so no arrival
-  // afterwards goes unseen.
-  std::promise<HWND> started;
-  std::future<HWND> window = started.get_future();
-  watcher_ = std::thread([onChange = std::move(onChange), started = std::move(started)]() mutable {
+  // afterwards goes unseen. It is a top-level window, never shown: ports
+  // that drivers announce to every window reach top-level windows only.
+  struct Started {
+    HWND window = nullptr;
+    std::string problem;
+  };
+  std::promise<Started> started;
+  std::future<Started> result = started.get_future();
+  watcher_ = std::thread([this, onChange = std::move(onChange), started = std::move(started)]() mutable {
     HWND hwnd = RegisterWatcherClass()
-                    ? CreateWindowExA(0, PortWatcherWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      GetModuleHandleA(nullptr), nullptr)
+                    ? CreateWindowExA(WS_EX_TOOLWINDOW, PortWatcherWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                      nullptr, GetModuleHandleA(nullptr), nullptr)
                     : nullptr;
     if (!hwnd) {
-      started.set_value(nullptr);
+      started.set_value({nullptr, "arrivals and removals of ports are not seen (no window for them: error " +
+                                      std::to_string(GetLastError()) + ")"});
       return;
     }
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&onChange));
@@ -176,16 +203,21 @@ void Win32PortPlatform::Watch(std::function<void()> onChange) {
     filter.dbcc_size = sizeof filter;
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = ComPortInterface;
-    HDEVNOTIFY notification = RegisterDeviceNotificationA(hwnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-    started.set_value(hwnd);
+    HDEVNOTIFY notification = setup_.RegisterDeviceNotificationA(hwnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    started.set_value({hwnd, notification ? ""
+                                          : "only ports that their driver announces to all programs are seen "
+                                            "as they come and go (error " +
+                                                std::to_string(setup_.GetLastError()) + ")"});
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
 
-    if (notification) UnregisterDeviceNotification(notification);
+    if (notification) setup_.UnregisterDeviceNotification(notification);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     DestroyWindow(hwnd);
   });
-  window_ = window.get();
+  Started watching = result.get();
+  window_ = watching.window;
+  watchProblem_ = std::move(watching.problem);
   if (!window_) watcher_.join();  // no window: nothing to watch with
 }

@@ -1,7 +1,5 @@
 #pragma once
 // Small helpers shared by the port tests and the stress test.
-#include <dirent.h>
-
 #include <functional>
 #include <string>
 
@@ -17,6 +15,9 @@ inline std::string RaisedText(const std::function<void()>& action) {
   return "(nothing raised)";
 }
 
+#ifndef _WIN32
+#include <dirent.h>
+
 // Open file descriptors of this process.
 inline int OpenDescriptors() {
   int count = 0;
@@ -26,3 +27,4 @@ inline int OpenDescriptors() {
   }
   return count;
 }
+#endif

@@ -50,6 +50,14 @@ TEST(DeviceLink, AFailedWriteIsAnsweredByTheWizardsPolicy) {
   EXPECT_FALSE(r.link.WriteBytes("x", 1));
 }
 
+TEST(DeviceLink, APartlyWrittenSentenceOrPacketIsAFailedWrite) {
+  LinkRig r;
+  r.port.WriteTakes = 5;  // the write time-out ended the write
+  EXPECT_FALSE(r.link.SendTestRequest(16));
+  EXPECT_FALSE(r.link.WriteBytes("\x02packet\x03", 8));
+  EXPECT_TRUE(r.link.WriteBytes("short", 5));
+}
+
 TEST(DeviceLink, AssemblesLinesAcrossAndWithinNotifications) {
   LinkRig r;
   r.Arrive("first\r\nsec");

@@ -17,6 +17,7 @@ class FakePort : public UnitPort {
   std::string Incoming;  // bytes the unit has sent, waiting to be read
   std::string Written;   // bytes written to the unit
   bool WriteFails = false;
+  int32_t WriteTakes = -1;  // the most bytes a write takes (a write time-out); -1: all
   bool Dead = false;  // the device went: line settings fail as on a pulled adapter
   bool OpenRaises = false;  // the device goes as it is opened
 
@@ -49,6 +50,7 @@ class FakePort : public UnitPort {
   int32_t Write(const void* buffer, int32_t count) override {
     if (!open_) return -1;
     if (WriteFails) return 0;
+    if (WriteTakes >= 0) count = std::min(count, WriteTakes);
     Written.append(static_cast<const char*>(buffer), count);
     return count;
   }

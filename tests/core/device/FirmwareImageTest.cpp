@@ -1,9 +1,7 @@
 #include "device/FirmwareImage.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -11,6 +9,7 @@
 #include <functional>
 
 #include "FirmwareTestFiles.h"
+#include "core/ProcessId.h"
 
 using testfiles::FirmwareFileBuilder;
 
@@ -306,7 +305,7 @@ TEST(FirmwareImage, FeedingByteByByteGivesTheSameResult) {
 class FirmwareFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("kq30-firmware-test-" + std::to_string(getpid()));
+    dir_ = std::filesystem::temp_directory_path() / ("kq30-firmware-test-" + std::to_string(ProcessId()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }

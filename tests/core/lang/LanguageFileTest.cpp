@@ -1,13 +1,13 @@
 #include "lang/LanguageFile.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
 
+#include "core/ProcessId.h"
 #include "lang/LanguagePacks.h"
 #include "lang/TextDecoding.h"
 #include "settings/IniText.h"
@@ -45,7 +45,7 @@ std::string ReadAll(const std::string& path) {
 // The files a test writes lie in this program's own folder, removed at exit.
 std::string Write(const std::string& name, const std::string& bytes) {
   static const struct Folder {
-    fs::path path = fs::temp_directory_path() / ("kq30-lang-test-" + std::to_string(getpid()));
+    fs::path path = fs::temp_directory_path() / ("kq30-lang-test-" + std::to_string(ProcessId()));
     Folder() { fs::create_directories(path); }
     ~Folder() {
       std::error_code ec;

@@ -1,6 +1,7 @@
 #include "comm/platform/win32/Win32SerialPlatform.h"
 
 #include <atomic>
+#include <memory>
 
 // The port component's codes are the Windows values and pass through as
 // they are.
@@ -106,6 +107,14 @@ void StartOverlapped(Kernel32& kernel, OVERLAPPED& overlapped, HANDLE event) {
   kernel.ResetEvent(event);
 }
 
+// How long Close waits for the driver to let go of the cancelled wait; a
+// driver that takes longer keeps the wait's record (see WaitOnce).
+constexpr DWORD kCancelLimitMs = 500;
+// The pause before the next wait after a wait that ended with no event,
+// when the one before ended so too: a mask change ends one wait so, a
+// driver that ends every wait so would otherwise keep a processor busy.
+constexpr DWORD kEmptyWakeUpPauseMs = 20;
+
 // The handles of one open port: the device and its four events.
 struct PortHandles {
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -125,9 +134,10 @@ class Win32SerialDevice : public SerialDevice {
  public:
   Win32SerialDevice(Kernel32& kernel, const PortHandles& handles) : kernel_(kernel), h_(handles) {}
 
-  // No I/O is pending here: reads and writes end inside their calls, and a
-  // wait ends before WaitCommEvent returns, which the event thread has done
-  // before the port is destroyed.
+  // No I/O of ours is pending here: reads and writes end inside their calls,
+  // and a wait ends before WaitCommEvent returns, which the event thread has
+  // done before the port is destroyed; a wait the driver never let go of has
+  // taken its record and event along.
   ~Win32SerialDevice() override { h_.Close(kernel_); }
 
   bool SetCommMask(uint32_t eventMask) override {
@@ -199,8 +209,9 @@ class Win32SerialDevice : public SerialDevice {
   // until CancelWait instead of failing wait after wait.
   bool WaitCommEvent(uint32_t& eventMask) override {
     eventMask = 0;
+    bool emptyBefore = false;
     for (;;) {
-      if (cancelled_) return Fail(ERROR_OPERATION_ABORTED);
+      if (cancelled_ || !wait_) return Fail(ERROR_OPERATION_ABORTED);  // no record: a wait given up on
       if (hungUp_) {
         if (!hangUpReported_) {
           hangUpReported_ = true;
@@ -216,7 +227,7 @@ class Win32SerialDevice : public SerialDevice {
       DWORD events = 0, error = ERROR_SUCCESS;
       if (!WaitOnce(events, error)) {
         if (cancelled_) continue;
-        if (DeviceGone(error) && !StillAnswers(error)) {
+        if (DeviceGone(error) && !StillAnswers()) {
           hangUpError_ = error;
           hungUp_ = true;
           continue;
@@ -228,8 +239,10 @@ class Win32SerialDevice : public SerialDevice {
         eventMask = events;
         return true;
       }
-      // No event: SetCommMask changed the mask under the wait. The next one
-      // waits for the new mask.
+      // No event: SetCommMask changed the mask under the wait, and the next
+      // one waits for the new mask; or the driver keeps ending waits so.
+      if (emptyBefore) kernel_.WaitForSingleObject(h_.cancelEvent, kEmptyWakeUpPauseMs);
+      emptyBefore = true;
     }
   }
 
@@ -281,53 +294,62 @@ class Win32SerialDevice : public SerialDevice {
   // with the error of a failed wait or ERROR_OPERATION_ABORTED when the
   // cancel event came first.
   bool WaitOnce(DWORD& events, DWORD& error) {
-    StartOverlapped(kernel_, waitOv_, h_.waitEvent);
-    waitEvents_ = 0;
-    if (!kernel_.WaitCommEvent(h_.file, &waitEvents_, &waitOv_)) {
+    OVERLAPPED& overlapped = wait_->overlapped;
+    StartOverlapped(kernel_, overlapped, h_.waitEvent);
+    wait_->events = 0;
+    if (!kernel_.WaitCommEvent(h_.file, &wait_->events, &overlapped)) {
       error = kernel_.GetLastError();
       if (error != ERROR_IO_PENDING) return false;
       const HANDLE objects[2] = {h_.cancelEvent, h_.waitEvent};
       const DWORD woken = kernel_.WaitForMultipleObjects(2, objects, FALSE, INFINITE);
       if (woken != WAIT_OBJECT_0 + 1) {
         error = woken == WAIT_OBJECT_0 ? DWORD(ERROR_OPERATION_ABORTED) : kernel_.GetLastError();
-        // The driver writes into waitOv_ and waitEvents_ until the wait has
-        // ended, so it is cancelled and its end waited for.
-        kernel_.CancelIoEx(h_.file, &waitOv_);
-        DWORD ignored = 0;
-        kernel_.GetOverlappedResult(h_.file, &waitOv_, &ignored, TRUE);
+        // The driver writes into the record until the wait has ended, so it
+        // is cancelled and its end waited for, for a while: Close waits for
+        // this thread on the window thread. A driver that keeps the wait
+        // longer keeps the record and its event, left to it for good.
+        kernel_.CancelIoEx(h_.file, &overlapped);
+        if (kernel_.WaitForSingleObject(h_.waitEvent, kCancelLimitMs) != WAIT_OBJECT_0) {
+          wait_.release();
+          h_.waitEvent = nullptr;
+        }
         return false;
       }
       DWORD ignored = 0;
-      if (!kernel_.GetOverlappedResult(h_.file, &waitOv_, &ignored, TRUE)) {
+      if (!kernel_.GetOverlappedResult(h_.file, &overlapped, &ignored, TRUE)) {
         error = kernel_.GetLastError();
         return false;
       }
     }
-    events = waitEvents_;
+    events = wait_->events;
     return true;
   }
 
-  // Whether the device still answers after a wait ended with error. An
-  // abort can come from elsewhere too (Wine aborts waits on a port without
-  // modem lines); a device that still gives its state is there.
-  bool StillAnswers(DWORD error) {
-    if (error != ERROR_OPERATION_ABORTED) return false;
-    DCB w{};
-    w.DCBlength = sizeof w;
-    return kernel_.GetCommState(h_.file, &w);
+  // Whether the device is still there after a wait ended with error. An
+  // abort comes from elsewhere too: a line error under fAbortOnError (which
+  // fails every other call until ClearCommError clears it), or Wine on a
+  // port without modem lines. A device that still gives its status is there.
+  bool StillAnswers() {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    return kernel_.ClearCommError(h_.file, &errors, &stat);
   }
 
   Kernel32& kernel_;
-  const PortHandles h_;
+  PortHandles h_;  // the wait's event goes with a record left to the driver
 
   // Shared between the event thread and the window thread.
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> hungUp_{false};
   std::atomic<uint32_t> mask_{0};
 
-  // The event thread's own.
-  OVERLAPPED waitOv_{};
-  DWORD waitEvents_ = 0;
+  // The event thread's own: the record the driver fills while a wait is
+  // pending, apart from the port so that it can outlive it.
+  struct WaitRecord {
+    OVERLAPPED overlapped{};
+    DWORD events = 0;
+  };
+  std::unique_ptr<WaitRecord> wait_ = std::make_unique<WaitRecord>();
   DWORD hangUpError_ = ERROR_SUCCESS;
   bool hangUpReported_ = false;
 

@@ -18,15 +18,18 @@
 
 class ScriptedKernel32 : public Kernel32 {
  public:
-  // How the driver ends one WaitCommEvent: with events or an error, within
-  // the call (atOnce) or after it returned ERROR_IO_PENDING; an error also
-  // means the device has gone unless told otherwise. An empty script leaves
-  // the wait pending until it is cancelled or the mask changes.
+  // How the driver ends one WaitCommEvent: with events (those in the mask)
+  // or an error, within the call (atOnce) or after it returned
+  // ERROR_IO_PENDING; an error also means the device has gone unless told
+  // otherwise. A line error under fAbortOnError (aborts) fails every call but
+  // ClearCommError until ClearCommError is called. An empty script leaves the
+  // wait pending until it is cancelled or the mask changes.
   struct Wait {
     DWORD events = 0;
     DWORD error = ERROR_SUCCESS;
     bool atOnce = false;
     bool gone = true;
+    bool aborts = false;
   };
 
   ~ScriptedKernel32() override {
@@ -40,6 +43,10 @@ class ScriptedKernel32 : public Kernel32 {
   std::string input;
   DWORD readEnd = ERROR_SUCCESS;  // how a read ends
   DWORD writeTakes = MAXDWORD;
+  // Reads and writes end within their call; else they pend this long.
+  bool transfersAtOnce = false;
+  std::chrono::milliseconds transferTime{0};
+  bool letsGo = true;  // false: a pending wait ends neither on cancel nor on a new mask (a stuck driver)
 
   // What the port did.
   std::string name;
@@ -72,6 +79,18 @@ class ScriptedKernel32 : public Kernel32 {
     ++openHandles;
     return kFile;
   }
+  // Ends a pending wait that the port gave up on; false when its event is
+  // no longer there to be set.
+  bool LetGoAtLast() {
+    std::lock_guard lock(mutex_);
+    if (!pending_) return false;
+    *mask_ = 0;
+    error_ = ERROR_OPERATION_ABORTED;
+    pending_ = false;
+    changed_.notify_all();
+    return ::SetEvent(waitEvent_);
+  }
+
   BOOL CloseHandle(HANDLE object) override {
     --openHandles;
     return object == kFile || ::CloseHandle(object);
@@ -81,18 +100,20 @@ class ScriptedKernel32 : public Kernel32 {
     return ::CreateEventA(a, manual, initial, n);
   }
 
-  BOOL SetupComm(HANDLE, DWORD, DWORD) override { return TRUE; }
+  BOOL SetupComm(HANDLE, DWORD, DWORD) override { return Usable(); }
   BOOL GetCommState(HANDLE, LPDCB dcb) override {
     std::lock_guard lock(mutex_);
-    return gone_ ? Fail(ERROR_BAD_COMMAND) : (*dcb = state, TRUE);
+    if (gone_) return Fail(ERROR_BAD_COMMAND);
+    return aborted_ ? Fail(ERROR_OPERATION_ABORTED) : (*dcb = state, TRUE);
   }
-  BOOL SetCommState(HANDLE, LPDCB dcb) override { return applied = *dcb, TRUE; }
-  BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) override { return timeouts = *t, TRUE; }
-  BOOL EscapeCommFunction(HANDLE, DWORD) override { return TRUE; }
-  BOOL PurgeComm(HANDLE, DWORD) override { return TRUE; }
+  BOOL SetCommState(HANDLE, LPDCB dcb) override { return Usable() && (applied = *dcb, TRUE); }
+  BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) override { return Usable() && (timeouts = *t, TRUE); }
+  BOOL EscapeCommFunction(HANDLE, DWORD) override { return Usable(); }
+  BOOL PurgeComm(HANDLE, DWORD) override { return Usable(); }
   BOOL ClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) override {
     std::lock_guard lock(mutex_);
     if (gone_) return Fail(ERROR_BAD_COMMAND);
+    aborted_ = false;
     *errors = 0;
     *stat = COMSTAT{};
     stat->cbInQue = DWORD(input.size());
@@ -100,20 +121,30 @@ class ScriptedKernel32 : public Kernel32 {
   }
 
   // A changed mask ends a pending wait with no events.
-  BOOL SetCommMask(HANDLE, DWORD) override {
+  BOOL SetCommMask(HANDLE, DWORD eventMask) override {
     std::lock_guard lock(mutex_);
-    if (pending_) EndLater(ERROR_SUCCESS);
+    if (aborted_) return Fail(ERROR_OPERATION_ABORTED);
+    eventMask_ = eventMask;
+    if (pending_ && letsGo) EndLater(ERROR_SUCCESS);
     return TRUE;
+  }
+  DWORD EventMask() {
+    std::lock_guard lock(mutex_);
+    return eventMask_;
   }
   BOOL WaitCommEvent(HANDLE, LPDWORD mask, LPOVERLAPPED overlapped) override {
     std::lock_guard lock(mutex_);
     ++waitCalls_;
+    if (aborted_) return Fail(ERROR_OPERATION_ABORTED);
+    if (!eventMask_) return Fail(ERROR_INVALID_PARAMETER);
     Wait w;
     bool scripted = !waits.empty();
     if (scripted) w = waits.front(), waits.pop_front();
+    w.events &= eventMask_;
     gone_ = gone_ || (w.error && w.gone);
+    aborted_ = w.aborts;
     if (w.atOnce) return w.error ? Fail(w.error) : (*mask = w.events, TRUE);
-    mask_ = mask, wait_ = overlapped, pending_ = true;
+    mask_ = mask, wait_ = overlapped, waitEvent_ = overlapped->hEvent, pending_ = true;
     if (scripted) End(w.events, w.error);
     changed_.notify_all();
     return Fail(ERROR_IO_PENDING);
@@ -122,26 +153,30 @@ class ScriptedKernel32 : public Kernel32 {
   BOOL CancelIoEx(HANDLE, LPOVERLAPPED overlapped) override {
     std::lock_guard lock(mutex_);
     if (!pending_ || overlapped != wait_) return Fail(ERROR_NOT_FOUND);
-    EndLater(ERROR_OPERATION_ABORTED);
+    if (letsGo) EndLater(ERROR_OPERATION_ABORTED);
     return TRUE;
   }
 
-  // Reads and writes end at once, with what the script allows.
-  BOOL ReadFile(HANDLE, LPVOID buffer, DWORD count, LPDWORD, LPOVERLAPPED overlapped) override {
+  // Reads and writes take what the script allows.
+  BOOL ReadFile(HANDLE, LPVOID buffer, DWORD count, LPDWORD bytesRead, LPOVERLAPPED overlapped) override {
+    if (!Usable()) return FALSE;
     DWORD n = std::min<DWORD>(count, DWORD(input.size()));
     std::memcpy(buffer, input.data(), n);
     input.erase(0, n);
-    return Transfer(overlapped, n, readEnd);
+    return Transfer(overlapped, bytesRead, n, readEnd);
   }
-  BOOL WriteFile(HANDLE, LPCVOID, DWORD count, LPDWORD, LPOVERLAPPED overlapped) override {
-    return Transfer(overlapped, std::min(count, writeTakes), ERROR_SUCCESS);
+  BOOL WriteFile(HANDLE, LPCVOID, DWORD count, LPDWORD bytesWritten, LPOVERLAPPED overlapped) override {
+    if (!Usable()) return FALSE;
+    return Transfer(overlapped, bytesWritten, std::min(count, writeTakes), ERROR_SUCCESS);
   }
   BOOL GetOverlappedResult(HANDLE, LPOVERLAPPED overlapped, LPDWORD bytes, BOOL wait) override {
     std::unique_lock lock(mutex_);
     if (overlapped != wait_) {
-      auto [n, e] = transferred_[overlapped];
-      *bytes = n;
-      return e ? Fail(e) : TRUE;
+      Transferred& t = transferred_[overlapped];
+      if (!t.done && !wait) return Fail(ERROR_IO_INCOMPLETE);
+      changed_.wait(lock, [&] { return t.done; });
+      *bytes = t.bytes;
+      return t.error ? Fail(t.error) : TRUE;
     }
     if (pending_ && !wait) return Fail(ERROR_IO_INCOMPLETE);
     changed_.wait(lock, [&] { return !pending_; });
@@ -165,10 +200,27 @@ class ScriptedKernel32 : public Kernel32 {
     lastError_ = e;
     return FALSE;
   }
-  BOOL Transfer(LPOVERLAPPED overlapped, DWORD n, DWORD e) {
+  BOOL Usable() {
     std::lock_guard lock(mutex_);
-    transferred_[overlapped] = {n, e};
-    ::SetEvent(overlapped->hEvent);
+    return aborted_ ? Fail(ERROR_OPERATION_ABORTED) : TRUE;
+  }
+  // Ends a read or write within the call or, pending, after transferTime.
+  BOOL Transfer(LPOVERLAPPED overlapped, LPDWORD bytes, DWORD n, DWORD e) {
+    std::lock_guard lock(mutex_);
+    if (transfersAtOnce && !e) {
+      transferred_[overlapped] = {n, e, true};
+      if (bytes) *bytes = n;
+      ::SetEvent(overlapped->hEvent);
+      return TRUE;
+    }
+    transferred_[overlapped] = {n, e, false};
+    completers_.emplace_back([this, overlapped, delay = transferTime] {
+      std::this_thread::sleep_for(delay);
+      std::lock_guard lock(mutex_);
+      transferred_[overlapped].done = true;
+      ::SetEvent(overlapped->hEvent);
+      changed_.notify_all();
+    });
     return Fail(ERROR_IO_PENDING);
   }
   // Ends the pending wait; under the lock.
@@ -192,10 +244,16 @@ class ScriptedKernel32 : public Kernel32 {
   std::mutex mutex_;
   std::condition_variable changed_;
   int waitCalls_ = 0;
-  bool pending_ = false, ending_ = false, gone_ = false;
+  bool pending_ = false, ending_ = false, gone_ = false, aborted_ = false;
+  DWORD eventMask_ = 0;
   LPDWORD mask_ = nullptr;
   LPOVERLAPPED wait_ = nullptr;
+  HANDLE waitEvent_ = nullptr;
   DWORD error_ = ERROR_SUCCESS;
   std::vector<std::thread> completers_;
-  std::map<LPOVERLAPPED, std::pair<DWORD, DWORD>> transferred_;  // bytes, error
+  struct Transferred {
+    DWORD bytes = 0, error = ERROR_SUCCESS;
+    bool done = false;
+  };
+  std::map<LPOVERLAPPED, Transferred> transferred_;
 };

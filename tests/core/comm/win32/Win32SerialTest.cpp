@@ -167,11 +167,14 @@ TEST_F(Win32SerialTest, TimeoutsPassThrough) {
 
 TEST_F(Win32SerialTest, AReadEndsWithWhatCameInTimeAndAPartWrittenIsAFailedWrite) {
   auto port = Open();
+  kernel.transfersAtOnce = true;  // the bytes were there: the call itself ends the read
   kernel.input = "abc";
   char buffer[8] = {};
   uint32_t n = 0;
   ASSERT_TRUE(port->ReadFile(buffer, sizeof buffer, n));
   EXPECT_EQ(std::string(buffer, n), "abc");
+  kernel.transfersAtOnce = false;
+  kernel.transferTime = 50ms;  // the read waits for its time-out
   kernel.input = "d";
   kernel.readEnd = ERROR_TIMEOUT;  // how Wine ends a read at its time-out
   ASSERT_TRUE(port->ReadFile(buffer, sizeof buffer, n));
@@ -244,8 +247,49 @@ TEST_F(Win32SerialTest, AFailedWaitOnADeviceThatIsThereIsAskedAgainNextTime) {
   }
 }
 
+// Events already waiting end the wait within the call; only those of the
+// mask count.
+TEST_F(Win32SerialTest, WaitingEventsOfTheMaskEndTheWaitWithinTheCall) {
+  auto port = Open();
+  ASSERT_TRUE(port->SetCommMask(CommEv::RxChar | CommEv::Cts));
+  kernel.waits = {{CommEv::RxChar | CommEv::TxEmpty, 0, true}, {CommEv::Cts, 0, true}};
+  EXPECT_EQ(WaitWithin(*port), WaitResult(true, CommEv::RxChar, 0));
+  EXPECT_EQ(WaitWithin(*port), WaitResult(true, CommEv::Cts, 0));
+  EXPECT_EQ(kernel.WaitCalls(), 2);
+}
+
+// A driver that keeps ending waits with no event gets its next wait only
+// after a pause, instead of a processor's whole time.
+TEST_F(Win32SerialTest, EmptyWakeUpsInARowArePaused) {
+  auto port = Open();
+  ASSERT_TRUE(port->SetCommMask(CommEv::All));
+  kernel.waits = std::deque<ScriptedKernel32::Wait>(30, {0, 0, true});
+  kernel.waits.push_back({CommEv::RxChar, 0, true});
+  auto wait = WaitAsync(*port);
+  EXPECT_EQ(wait.wait_for(200ms), std::future_status::timeout);
+  EXPECT_LT(kernel.WaitCalls(), 30);
+  ASSERT_EQ(wait.wait_for(kDeadline), std::future_status::ready);
+  EXPECT_EQ(wait.get(), WaitResult(true, CommEv::RxChar, 0));
+}
+
+// With fAbortOnError on, a framing or overrun error aborts the wait and
+// fails every call but ClearCommError, which clears the condition: the
+// device is still there.
+TEST_F(Win32SerialTest, AWaitAbortedByALineErrorIsNoRemoval) {
+  auto port = Open();
+  ASSERT_TRUE(port->SetCommMask(CommEv::All));
+  kernel.waits = {{0, ERROR_OPERATION_ABORTED, false, false, true}, {CommEv::RxChar}};
+  EXPECT_EQ(WaitWithin(*port), WaitResult(false, 0, ERROR_OPERATION_ABORTED));
+  EXPECT_EQ(WaitWithin(*port), WaitResult(true, CommEv::RxChar, 0));
+  uint32_t errors = 0;
+  ComStat stat;
+  EXPECT_TRUE(port->ClearCommError(errors, stat));
+  EXPECT_EQ(errors, 0u);
+}
+
 TEST_F(Win32SerialTest, ChangedMaskEndsAPendingWaitWithoutAnEmptyReport) {
   auto port = Open();
+  ASSERT_TRUE(port->SetCommMask(CommEv::RxChar));
   auto wait = WaitAsync(*port);
   ASSERT_TRUE(kernel.AwaitPending(kDeadline));
   kernel.waits = {{CommEv::TxEmpty}};
@@ -258,6 +302,7 @@ TEST_F(Win32SerialTest, ChangedMaskEndsAPendingWaitWithoutAnEmptyReport) {
 // Later waits, also those after a CancelWait before any wait, end at once.
 TEST_F(Win32SerialTest, CancelWaitEndsAPendingWaitAtOnceAndForGood) {
   auto port = Open();
+  ASSERT_TRUE(port->SetCommMask(CommEv::RxChar));
   auto wait = WaitAsync(*port);
   ASSERT_TRUE(kernel.AwaitPending(kDeadline));
   port->CancelWait();
@@ -289,6 +334,41 @@ TEST_F(Win32SerialTest, RemovedDeviceUnderAnOpenPortRaisesOneIoError) {
   comm.Close();
   EXPECT_LT(std::chrono::steady_clock::now() - start, kDeadline);
   EXPECT_EQ(kernel.openHandles, 0);
+}
+
+// The driver's last program may have left fAbortOnError on; the port turns
+// it off, so that a line error is no lasting failure.
+TEST_F(Win32SerialTest, OpeningTurnsAbortOnErrorOff) {
+  QueueDispatcher dispatcher;
+  TComm comm(dispatcher, platform);
+  comm.SetDeviceName("COM3");
+  kernel.state.fAbortOnError = TRUE;
+  kernel.state.fOutxCtsFlow = TRUE;
+  comm.Open();
+  ASSERT_TRUE(comm.Connected());
+  EXPECT_FALSE(kernel.applied.fAbortOnError);
+  EXPECT_TRUE(kernel.applied.fOutxCtsFlow) << "the handshake stays the driver's";
+}
+
+// A driver that never lets go of a cancelled wait costs Close a bounded
+// time; the wait's record and event stay with the system, where the driver
+// may still write when it ends the wait at last.
+TEST_F(Win32SerialTest, CloseReturnsWhenTheDriverNeverEndsTheWait) {
+  QueueDispatcher dispatcher;
+  TComm comm(dispatcher, platform);
+  comm.SetDeviceName("COM3");
+  comm.Open();
+  ASSERT_TRUE(kernel.AwaitPending(kDeadline));
+  kernel.letsGo = false;
+  auto closed = std::async(std::launch::async, [&] { comm.Close(); });
+  if (closed.wait_for(kDeadline) != std::future_status::ready) {
+    ADD_FAILURE() << "Close did not return";
+    kernel.LetGoAtLast();
+    return;
+  }
+  EXPECT_FALSE(comm.Connected());
+  EXPECT_EQ(kernel.openHandles, 1) << "only the wait's event is left open";
+  EXPECT_TRUE(kernel.LetGoAtLast());
 }
 
 TEST(Win32DeviceNames, ComNamesBecomeDevicePathsAndNothingElseNamesADevice) {

@@ -6,8 +6,12 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <future>
 #include <tuple>
 
+#include "ScriptedSetupApi.h"
+#include "core/comm/win32/ScriptedKernel32.h"
 #include "ports/win32/Win32PortNames.h"
 #include "ports/win32/Win32PortPlatform.h"
 
@@ -83,42 +87,141 @@ TEST(Win32PortPlatform, AComNumberWithNoDeviceIsGone) {
   EXPECT_EQ(platform.ProbePort({0, "\\\\.\\COM1", ""}).Why, "no such port");
 }
 
-TEST(Win32PortPlatform, ArrivalsAndRemovalsOfComPortsReachTheWatcherUntilItIsDestroyed) {
-  std::atomic<int> changes{0};
-  std::atomic<DWORD> thread{0};
-  auto platform = std::make_unique<Win32PortPlatform>();
-  platform->Watch([&] {
-    ++changes;
-    thread = GetCurrentThreadId();
-  });
-  const HWND window = FindWindowExA(HWND_MESSAGE, nullptr, PortWatcherWindowClass, nullptr);
-  ASSERT_NE(window, nullptr);
+// The published identifiers: the Ports setup class and the COM port
+// interface class.
+const GUID PortsClass = {0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+const GUID ComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
-  const struct {
-    WPARAM event;
-    DWORD deviceType;
-    int counted;
-  } cases[] = {
-      {DBT_DEVICEARRIVAL, DBT_DEVTYP_DEVICEINTERFACE, 1},
-      {DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_DEVICEINTERFACE, 1},
-      {DBT_DEVICEQUERYREMOVE, DBT_DEVTYP_DEVICEINTERFACE, 0},
-      {DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME, 0},
+TEST(Win32PortPlatform, ThePortsClassDevicesWithTheirRegistryTextsAndNoBluetoothPortOpened) {
+  ScriptedSetupApi setup;
+  ScriptedKernel32 kernel;
+  Win32PortPlatform platform(setup, kernel);
+  setup.devices = {
+      {"USB\\VID_0403&PID_6001\\A12345", "COM7", L"USB Serial Port (COM7)", L"USB Serial Port"},
+      {"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&1", "COM12",
+       L"Standard Serial over Bluetooth link (COM12)", L"Standard Serial over Bluetooth link"},
+      {"ACPI\\PNP0401\\0", "LPT1", L"Printer Port (LPT1)", L"ECP Printer Port"},
+      {"USB\\VID_1A86&PID_7523\\5", "COM4", L"", L"Port s\u00e9rie USB"},
   };
-  for (const auto& c : cases) {
-    DEV_BROADCAST_DEVICEINTERFACE_A message{};
-    message.dbcc_size = sizeof message;
-    message.dbcc_devicetype = c.deviceType;
-    const int before = changes;
-    SendMessageA(window, WM_DEVICECHANGE, c.event,
-                 reinterpret_cast<LPARAM>(&message));  // returns when handled
-    EXPECT_EQ(changes - before, c.counted) << c.event << " " << c.deviceType;
-  }
-  EXPECT_NE(thread.load(), GetCurrentThreadId());
+  const auto ports = platform.ListPortDevices();
+  ASSERT_TRUE(ports);
+  EXPECT_EQ(setup.listedClass, PortsClass);
+  EXPECT_EQ(setup.listFlags, DWORD(DIGCF_PRESENT));
+  const std::vector<PortInfo> want = {{7, "\\\\.\\COM7", "USB Serial Port"},
+                                      {12, "\\\\.\\COM12", "Standard Serial over Bluetooth link"},
+                                      {4, "\\\\.\\COM4", "Port s\xc3\xa9rie USB"}};
+  ASSERT_EQ(ports->size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(Fields((*ports)[i]), Fields(want[i])) << i;
+  EXPECT_EQ(setup.openSets, 0);
+  EXPECT_EQ(setup.openKeys, 0);
 
-  const auto start = std::chrono::steady_clock::now();
-  platform.reset();
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-  EXPECT_EQ(FindWindowExA(HWND_MESSAGE, nullptr, PortWatcherWindowClass, nullptr), nullptr);
+  const PortProbe bluetooth = platform.ProbePort(want[1]);
+  EXPECT_FALSE(bluetooth.Openable);
+  EXPECT_NE(bluetooth.Why.find("Bluetooth"), std::string::npos) << bluetooth.Why;
+  EXPECT_EQ(kernel.name, "") << "never opened";
+  EXPECT_TRUE(platform.ProbePort(want[0]).Openable);
+  EXPECT_EQ(kernel.name, "\\\\.\\COM7");
+  EXPECT_EQ(kernel.openHandles, 0);
+
+  setup.listFails = true;
+  EXPECT_FALSE(platform.ListPortDevices());
+}
+
+// The watcher's own window (other test programs may have theirs).
+HWND OurWatcherWindow() {
+  for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, PortWatcherWindowClass, nullptr));) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == GetCurrentProcessId()) return w;
+  }
+  return nullptr;
+}
+
+// One test for everything a watcher window hears, so that no other test of
+// this program has a window for the broadcasts.
+TEST(Win32PortPlatform, TheWatcherHearsComPortInterfacesAndPortBroadcastsUntilItIsDestroyed) {
+  for (const bool registered : {true, false}) {
+    SCOPED_TRACE(registered ? "registered" : "registration failed");
+    ScriptedSetupApi setup;
+    setup.registrationFails = !registered;
+    std::atomic<int> changes{0};
+    std::atomic<DWORD> thread{0};
+    auto platform = std::make_unique<Win32PortPlatform>(setup);
+    platform->Watch([&] {
+      ++changes;
+      thread = GetCurrentThreadId();
+    });
+    EXPECT_EQ(setup.filter.dbcc_size, sizeof(DEV_BROADCAST_DEVICEINTERFACE_A));
+    EXPECT_EQ(setup.filter.dbcc_devicetype, DWORD(DBT_DEVTYP_DEVICEINTERFACE));
+    EXPECT_EQ(setup.filter.dbcc_classguid, ComPortInterface);
+    EXPECT_EQ(setup.registrationFlags, DWORD(DEVICE_NOTIFY_WINDOW_HANDLE));
+    EXPECT_EQ(platform->WatchProblem().empty(), registered) << platform->WatchProblem();
+    const HWND window = OurWatcherWindow();
+    ASSERT_NE(window, nullptr) << "a top-level window";
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    const struct {
+      WPARAM event;
+      DWORD deviceType;
+      GUID interfaceClass;
+      int counted;
+    } cases[] = {
+        {DBT_DEVICEARRIVAL, DBT_DEVTYP_DEVICEINTERFACE, ComPortInterface, 1},
+        {DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_DEVICEINTERFACE, ComPortInterface, 1},
+        {DBT_DEVICEARRIVAL, DBT_DEVTYP_DEVICEINTERFACE, PortsClass, 0},
+        {DBT_DEVICEQUERYREMOVE, DBT_DEVTYP_DEVICEINTERFACE, ComPortInterface, 0},
+        {DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME, ComPortInterface, 0},
+    };
+    for (const auto& c : cases) {
+      DEV_BROADCAST_DEVICEINTERFACE_A message{};
+      message.dbcc_size = sizeof message;
+      message.dbcc_devicetype = c.deviceType;
+      message.dbcc_classguid = c.interfaceClass;
+      const int before = changes;
+      SendMessageA(window, WM_DEVICECHANGE, c.event, reinterpret_cast<LPARAM>(&message));  // returns when handled
+      EXPECT_EQ(changes - before, c.counted) << c.event << " " << c.deviceType;
+    }
+    EXPECT_NE(thread.load(), GetCurrentThreadId());
+
+    // A port as drivers without the interface announce it: to every
+    // top-level window, through the system.
+    for (const WPARAM event : {DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE}) {
+      DEV_BROADCAST_PORT_A port{};
+      port.dbcp_size = sizeof port;
+      port.dbcp_devicetype = DBT_DEVTYP_PORT;
+      std::strcpy(port.dbcp_name, "COM9");
+      const int before = changes;
+      SendMessageTimeoutA(HWND_BROADCAST, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&port),
+                          SMTO_ABORTIFHUNG, 2000, nullptr);
+      EXPECT_EQ(changes - before, 1) << event;
+    }
+
+    // Another program may close the window; the watcher stays.
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(OurWatcherWindow(), window);
+
+    const auto start = std::chrono::steady_clock::now();
+    auto destroyed = std::async(std::launch::async, [&] { platform.reset(); });
+    ASSERT_EQ(destroyed.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(OurWatcherWindow(), nullptr);
+    EXPECT_EQ(setup.registrations, 0);
+  }
+}
+
+// A watcher whose thread has already ended (its window gone) lets the
+// program end at once.
+TEST(Win32PortPlatform, AWatcherThatHasEndedIsDestroyedAtOnce) {
+  ScriptedSetupApi setup;
+  auto platform = std::make_unique<Win32PortPlatform>(setup);
+  platform->Watch([] {});
+  const HWND window = OurWatcherWindow();
+  ASSERT_NE(window, nullptr);
+  SendMessageA(window, PortWatcherStop, 0, 0);
+  for (int i = 0; i < 200 && IsWindow(window); ++i) Sleep(10);
+  ASSERT_FALSE(IsWindow(window));
+  auto destroyed = std::async(std::launch::async, [&] { platform.reset(); });
+  EXPECT_EQ(destroyed.wait_for(std::chrono::seconds(2)), std::future_status::ready);
 }
 
 }  // namespace

@@ -29,20 +29,6 @@ int BaudPosition(const std::string& rate) {
   return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
 }
 
-std::string Printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, c == '\\' ? "\\\\" : "\\x%02X", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
-
 CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud) {
   a.baud = defaultBaud;
   CLI::Option_group* port = app.add_option_group("Port", "the port of the unit");

@@ -11,6 +11,7 @@
 
 #include "CliMessageBoxes.h"
 #include "EventLoop.h"
+#include "common/Printable.h"
 #include "wizard/WizardCore.h"
 
 // Where the unit is: --auto, --port or --device, and the rate for the last two.
@@ -67,7 +68,3 @@ class UnitSession {
 
 // The position of a rate ("38400") in the serial-port page's list.
 int BaudPosition(const std::string& rate);
-
-// Unit text made safe for a terminal: control characters and bytes above
-// 0x7E as \xHH, so a unit's reply can neither clear nor retitle the terminal.
-std::string Printable(const std::string& text);

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/win32/WideText.h"
+#include "ports/win32/Win32PortIdentity.h"
 #include "ports/win32/Win32PortNames.h"
 
 namespace {
@@ -53,6 +54,12 @@ std::string DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
       type != REG_SZ)
     return "";
   return Utf8FromWide(UpToNul(value));
+}
+
+// The device's instance id ("USB\VID_0403&PID_6001\A50285BI"), or "".
+std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA& device) {
+  char id[512] = {};  // ids are at most 200 characters
+  return SetupDiGetDeviceInstanceIdA(set, &device, id, sizeof id, nullptr) ? id : "";
 }
 
 // The system's sentence for an error, in UTF-8.
@@ -125,6 +132,7 @@ std::optional<std::vector<PortInfo>> Win32PortPlatform::ListPortDevices() {
     RegCloseKey(key);
     d.FriendlyName = DeviceText(set, device, SPDRP_FRIENDLYNAME);
     d.Description = DeviceText(set, device, SPDRP_DEVICEDESC);
+    d.Identity = IdentityFromInstanceId(InstanceId(set, device), DeviceText(set, device, SPDRP_MFG), d.Description);
     devices.push_back(std::move(d));
   }
   const bool complete = GetLastError() == ERROR_NO_MORE_ITEMS;

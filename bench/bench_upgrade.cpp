@@ -4,7 +4,8 @@
 // it (requests out, answers back) at 10 bits a byte, plus the upgrade's
 // fixed waits (two 500 ms pauses, two finishing gaps). Once straight over
 // the line, once through a USB-serial adapter with the default 16 ms latency
-// timer of an FTDI chip. A long run: about three minutes each.
+// timer of an FTDI chip, and once straight over the line with the session
+// traced into a file, as --trace does. A long run: about three minutes each.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -53,7 +54,8 @@ void WholeUpgradeAt38400(benchmark::State& state) {
     options.PortFolder = folder.string();
     SimulatedUnit unit(options);
     unit.Start();
-    UnitSession session("bench", false);
+    const std::string trace = state.range(1) ? (folder / "trace.txt").string() : "";
+    UnitSession session("bench", false, trace);
     session.Core.Firmware = LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE);
     PortArgs port;
     port.port = unit.PortNumber();
@@ -83,7 +85,14 @@ void WholeUpgradeAt38400(benchmark::State& state) {
   }
   std::filesystem::remove_all(folder);
 }
-BENCHMARK(WholeUpgradeAt38400)->ArgName("adapter_latency_ms")->Arg(0)->Arg(16)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(WholeUpgradeAt38400)
+    ->ArgNames({"adapter_latency_ms", "traced"})
+    ->Args({0, 0})
+    ->Args({16, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -54,7 +54,9 @@ const char* CertificationText(uint8_t certification) {
 DeviceLink::DeviceLink(UnitPort& port) : port_(port) {}
 
 bool DeviceLink::WriteBytes(const void* bytes, int32_t count) {
-  return port_.Connected() && port_.Write(bytes, count) > 0;
+  const int32_t n = port_.Connected() ? port_.Write(bytes, count) : -1;
+  if (n > 0 && OnTraffic) OnTraffic(true, {static_cast<const uint8_t*>(bytes), size_t(n)});
+  return n > 0;
 }
 
 bool DeviceLink::SendSentence(std::string_view talker, std::string_view sentenceId) {
@@ -77,6 +79,7 @@ void DeviceLink::DeviceDataReceived(uint32_t count) {
   if (buffer.empty()) return;
   int32_t n = port_.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
   if (n < 1) return;
+  if (OnTraffic) OnTraffic(false, {buffer.data(), size_t(n)});
   for (int32_t i = 0; i < n; ++i) {
     uint8_t b = buffer[i];
     if (FeedBootByte) FeedBootByte(b);

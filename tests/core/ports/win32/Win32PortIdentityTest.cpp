@@ -24,5 +24,5 @@ TEST(Win32PortIdentity, FromTheInstanceId) {
     EXPECT_EQ(id.Manufacturer, "FTDI");
     EXPECT_EQ(AdapterNotes(id).size(), id.VendorId == "0403" ? 1u : 0u);
   }
-  EXPECT_NE(AdapterNotes({.VendorId = "0403"}).at(0).find("Latency Timer"), std::string::npos);
+  EXPECT_NE(AdapterNotes({"0403", "", "", "", ""}).at(0).find("Latency Timer"), std::string::npos);
 }

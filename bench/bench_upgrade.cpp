@@ -2,8 +2,10 @@
 // against the simulated unit moving its bytes at the line's real rate of
 // 38400 baud, beside the floor the line allows: every byte that must cross
 // it (requests out, answers back) at 10 bits a byte, plus the upgrade's
-// fixed waits (two 500 ms pauses, two finishing gaps). A long run: about
-// three minutes.
+// fixed waits (two 500 ms pauses, two finishing gaps). Once straight over
+// the line, once through a USB-serial adapter with the default 16 ms latency
+// timer of an FTDI chip, and once straight over the line with the session
+// traced into a file, as --trace does. A long run: about three minutes each.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -48,10 +50,12 @@ void WholeUpgradeAt38400(benchmark::State& state) {
     SimOptions options;
     options.Baud = 38400;
     options.Pace = true;
+    options.AdapterLatency = std::chrono::milliseconds(state.range(0));
     options.PortFolder = folder.string();
     SimulatedUnit unit(options);
     unit.Start();
-    UnitSession session("bench", false);
+    const std::string trace = state.range(1) ? (folder / "trace.txt").string() : "";
+    UnitSession session("bench", false, trace);
     session.Core.Firmware = LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE);
     PortArgs port;
     port.port = unit.PortNumber();
@@ -81,7 +85,14 @@ void WholeUpgradeAt38400(benchmark::State& state) {
   }
   std::filesystem::remove_all(folder);
 }
-BENCHMARK(WholeUpgradeAt38400)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(WholeUpgradeAt38400)
+    ->ArgNames({"adapter_latency_ms", "traced"})
+    ->Args({0, 0})
+    ->Args({16, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -233,7 +233,7 @@ void SimulatedUnit::Run() {
 
     std::optional<Clock::time_point> next;
     if (!rx_.empty()) next = rx_.front().Due;
-    if (!tx_.empty() && !blocked && (!next || tx_.front().Due < *next)) next = tx_.front().Due;
+    if (!tx_.empty() && !blocked && (!next || Release() < *next)) next = Release();
     timespec wait{}, *timeout = nullptr;
     if (next) {
       auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(*next - Clock::now()).count();
@@ -262,11 +262,25 @@ void SimulatedUnit::Receive() {
   }
 }
 
+// When the bytes at the front of tx_ reach the PC: as soon as they have
+// crossed the line, or through an adapter once its packet is full or its
+// latency timer, started by the first byte held, has run out.
+SimulatedUnit::Clock::time_point SimulatedUnit::Release() const {
+  const Clock::time_point first = tx_.front().Due;
+  if (options_.AdapterLatency.count() == 0) return first;
+  const Clock::time_point timer = first + options_.AdapterLatency;
+  return tx_.size() >= AdapterPacket ? std::min(timer, tx_[AdapterPacket - 1].Due) : timer;
+}
+
 void SimulatedUnit::WriteDue(Clock::time_point now, bool& blocked) {
+  if (tx_.empty() || Release() > now) return;
+  // Without an adapter every byte across the line goes; with one, a packet.
+  const bool adapter = options_.AdapterLatency.count() != 0;
+  const Clock::time_point until = adapter ? Release() : now;
   std::uint8_t buffer[4096];
+  const size_t limit = adapter ? AdapterPacket : sizeof buffer;
   size_t n = 0;
-  while (n < tx_.size() && n < sizeof buffer && tx_[n].Due <= now) buffer[n] = tx_[n].Byte, ++n;
-  if (n == 0) return;
+  while (n < tx_.size() && n < limit && tx_[n].Due <= until) buffer[n] = tx_[n].Byte, ++n;
   ssize_t written = write(master_, buffer, n);
   if (written > 0)
     tx_.erase(tx_.begin(), tx_.begin() + written);

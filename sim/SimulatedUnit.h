@@ -51,6 +51,10 @@ struct SimOptions {
   // Bytes move at the line's real rate both ways: 10 bits per byte at the
   // PC side's speed.
   bool Pace = false;
+  // A USB-serial adapter between unit and PC, as an FTDI chip is: what the
+  // unit sends is held until this long has passed since the first byte
+  // held, or a packet's worth (AdapterPacket bytes) has gathered (0: none).
+  std::chrono::milliseconds AdapterLatency{0};
   // Faults of the boot loader, each at one request counted from 1 over the
   // requests it received with a good checksum (0: none).
   int NoAckRequest = 0;        // carried out, but its reply is lost
@@ -67,6 +71,7 @@ class SimulatedUnit {
   static constexpr std::size_t FlashSize = 0xFA000;            // 1,024,000 bytes
   static constexpr std::size_t RowSize = 512;
   static constexpr unsigned BootLoaderBaud = 38400;
+  static constexpr std::size_t AdapterPacket = 62;  // a 64-byte USB packet less its two status bytes
 
   explicit SimulatedUnit(SimOptions options);
   ~SimulatedUnit();  // removes the link and closes the line
@@ -120,6 +125,7 @@ class SimulatedUnit {
   void Plug();
   void Run();
   void Receive();
+  Clock::time_point Release() const;
   void WriteDue(Clock::time_point now, bool& blocked);
   void HandleByte(const Timed& byte);
   void HandleLine(const std::string& line, unsigned speed, Clock::time_point at);

@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes on a terminal: printed, and answered by the command's options.
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "common/MessageBoxes.h"
@@ -12,6 +13,7 @@ class CliMessageBoxes : public MessageBoxes {
   MsgResult Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon) override {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     LastText = text;
+    if (OnShown) OnShown(caption, text);
     switch (buttons) {
       case MsgButtons::OKCancel: return okCancelAnswer_;
       case MsgButtons::YesNo: return okCancelAnswer_ == MsgResult::OK ? MsgResult::Yes : MsgResult::No;
@@ -21,6 +23,7 @@ class CliMessageBoxes : public MessageBoxes {
   }
 
   std::string LastText;  // the last message shown
+  std::function<void(const std::string& caption, const std::string& text)> OnShown;
 
  private:
   MsgResult okCancelAnswer_;

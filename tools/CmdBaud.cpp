@@ -27,8 +27,7 @@ int Position(const std::array<const char*, N>& rates, const std::string& rate) {
   return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
 }
 
-int RunBaud(const BaudArgs& a) {
-  UnitSession session("baud", a.port.force);
+int SetRates(UnitSession& session, const BaudArgs& a) {
   if (!session.Connect(a.port)) return 1;
   WizardCore& core = session.Core;
   if (!core.spbBaudRateClick(Position(DeviceLink::Rs232Rates, a.rs232),
@@ -38,6 +37,11 @@ int RunBaud(const BaudArgs& a) {
   std::fprintf(stderr, "connect again at %s baud on the NMEA port, or %s baud on the RS-232 port\n",
                a.nmea.c_str(), a.rs232.c_str());
   return 0;
+}
+
+int RunBaud(const BaudArgs& a) {
+  UnitSession session("baud", a.port.force, a.port.trace);
+  return session.Finish(SetRates(session, a));
 }
 
 Command::Run AddBaud(CLI::App& app) {

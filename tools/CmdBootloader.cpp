@@ -15,8 +15,7 @@ struct BootloaderArgs {
   std::string firmware = FirmwareFileName;
 };
 
-int RunBootloader(const BootloaderArgs& a) {
-  UnitSession session("bootloader", false);
+int Operate(UnitSession& session, const BootloaderArgs& a) {
   WizardCore& core = session.Core;
   UpgradeSequencer& upgrade = core.Upgrade;
   if (a.operation == "write" || a.operation == "verify") {
@@ -43,6 +42,11 @@ int RunBootloader(const BootloaderArgs& a) {
   if (upgrade.Failed) return 1;
   if (a.operation == "verify") std::fprintf(stderr, "the unit's flash matches the firmware file\n");
   return 0;
+}
+
+int RunBootloader(const BootloaderArgs& a) {
+  UnitSession session("bootloader", false, a.port.trace);
+  return session.Finish(Operate(session, a));
 }
 
 Command::Run AddBootloader(CLI::App& app) {

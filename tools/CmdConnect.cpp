@@ -28,10 +28,10 @@ void PrintIdentity(const WizardCore& core) {
 }
 
 int RunConnect(const PortArgs& a) {
-  UnitSession session("connect", a.force);
-  if (!session.Connect(a)) return 1;
+  UnitSession session("connect", a.force, a.trace);
+  if (!session.Connect(a)) return session.Finish(1);
   PrintIdentity(session.Core);
-  return 0;
+  return session.Finish(0);
 }
 
 Command::Run AddConnect(CLI::App& app) {

@@ -1,5 +1,6 @@
 // kq30 sim: a simulated KQ-30 on a pseudo-terminal, linked into the port
 // folder as a COM port, until stopped.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -71,6 +72,12 @@ Command::Run AddSim(CLI::App& app) {
       ->type_name("boot|app")
       ->check(CLI::IsMember({"boot", "app"}).description(""));
   app.add_flag("--pace", o->Pace, "move bytes at the line's real rate, 10 bits per byte");
+  app.add_option_function<unsigned>(
+         "--adapter-latency", [o](unsigned ms) { o->AdapterLatency = std::chrono::milliseconds(ms); },
+         "hand what the unit sends over as a USB-serial adapter does: once MS have passed since the first byte "
+         "held or 62 bytes have gathered")
+      ->type_name("MS")
+      ->transform(WholeNumber(0, 1000));
   // Boot-loader faults, each at one request counted from 1.
   for (auto [name, field, what] : {
            std::tuple{"--no-ack", &SimOptions::NoAckRequest, "carry out request N but lose its reply"},

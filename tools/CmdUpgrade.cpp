@@ -57,8 +57,7 @@ int Recover(const UpgradeArgs& a, UnitSession& session) {
   return session.RunUpgrade([&] { return core.Rescue.StartRecovery(*found); });
 }
 
-int RunUpgrade(const UpgradeArgs& a) {
-  UnitSession session("upgrade", a.port.force);
+int Upgrade(UnitSession& session, const UpgradeArgs& a) {
   WizardCore& core = session.Core;
   // The file is checked before anything reaches the unit.
   core.Firmware = LoadFirmwareImage(a.firmware);
@@ -81,6 +80,11 @@ int RunUpgrade(const UpgradeArgs& a) {
   // Continue, then Yes on the version page.
   core.Conn.SB_COMPortDetectContinueClick();
   return session.RunUpgrade([&] { return core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); });
+}
+
+int RunUpgrade(const UpgradeArgs& a) {
+  UnitSession session("upgrade", a.port.force, a.port.trace);
+  return session.Finish(Upgrade(session, a));
 }
 
 Command::Run AddUpgrade(CLI::App& app) {

@@ -6,6 +6,7 @@
 
 #include "Command.h"
 #include "Console.h"
+#include "comm/platform/ComDeviceName.h"
 #include "common/BaudRates.h"
 
 namespace {
@@ -28,20 +29,6 @@ int BaudPosition(const std::string& rate) {
   return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
 }
 
-std::string Printable(const std::string& text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
-      out += static_cast<char>(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, c == '\\' ? "\\\\" : "\\x%02X", c);
-      out += escaped;
-    }
-  }
-  return out;
-}
-
 CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud) {
   a.baud = defaultBaud;
   CLI::Option_group* port = app.add_option_group("Port", "the port of the unit");
@@ -53,19 +40,39 @@ CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std
   port->add_option("--device", a.device, "the port's device, such as /dev/ttyUSB0")
       ->type_name("PATH")
       ->check([](const std::string& path) { return path.empty() ? std::string("needs a path") : std::string(); });
+  port->add_option("--port-serial", a.serial, "the serial number of the port's USB adapter (see kq30 ports)")
+      ->type_name("SERIAL")
+      ->check([](const std::string& serial) { return serial.empty() ? std::string("needs a serial number") : std::string(); });
   port->require_option(1);
   CLI::Option* baud = app.add_option("--baud", a.baud, "the rate to connect at")
                           ->type_name("B")
                           ->capture_default_str()
                           ->check(CLI::IsMember(BaudRates()));
   if (automatic) automatic->excludes(baud);
+  app.add_option("--trace", a.trace, "write a timestamped log of the session into FILE, for support")
+      ->type_name("FILE")
+      ->check([](const std::string& path) { return path.empty() ? std::string("needs a file") : std::string(); });
   return baud;
 }
 
-UnitSession::UnitSession(std::string command, bool force)
+UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath)
     : Boxes(force ? MsgResult::OK : MsgResult::Cancel),
       Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
       command_(std::move(command)) {
+  if (!tracePath.empty()) {
+    try {
+      trace_ = std::make_unique<SessionTrace>(tracePath, "kq30 " + command_);
+    } catch (const std::runtime_error& e) {
+      throw CLI::ValidationError("--trace", e.what());
+    }
+    Core.Link.OnTraffic = [this](bool written, std::span<const uint8_t> bytes) {
+      trace_->Port(TracedPort());
+      trace_->Traffic(written, bytes);
+    };
+    Boxes.OnShown = [this](const std::string& caption, const std::string& text) {
+      trace_->Message(caption, text);
+    };
+  }
   for (LoopTimer* t : {&Timer1, &TimerConnection, &PIC_Timer}) Loop.Add(*t);
   Timer1.OnTimer = [this] { Core.Conn.Timer1Timer(); };
   TimerConnection.OnTimer = [this] { Core.Conn.TimerConnectionTimer(); };
@@ -90,9 +97,34 @@ UnitSession::UnitSession(std::string command, bool force)
   Core.StartWatching();
   if (const std::string problem = Core.Lists.WatchProblem(); !problem.empty())
     std::fprintf(stderr, "note: %s\n", problem.c_str());
+  if (trace_) {
+    // Wrapped once the core has wired its own.
+    auto timedOut = Core.Conn.AttemptTimedOut;
+    Core.Conn.AttemptTimedOut = [this, timedOut](const std::vector<std::string>& ports) {
+      std::string tried;
+      for (const std::string& p : ports) tried += (tried.empty() ? "COM" : ", COM") + p;
+      trace_->Note("time-out: no answer from the unit on " + (tried.empty() ? std::string("no port") : tried));
+      if (timedOut) timedOut(ports);
+    };
+  }
+}
+
+UnitSession::~UnitSession() = default;
+
+std::string UnitSession::TracedPort() const {
+  const std::string name = Core.Port.DeviceName();
+  const std::string device = Core.Platform->DevicePath(ComPortNumber(name)).value_or(name);
+  return name + " (" + device + ") at " + BaudRateNames[Core.Port.BaudRate()] + " baud, 8 data bits, no parity, "
+         "1 stop bit, RTS and DTR raised";
+}
+
+int UnitSession::Finish(int status) {
+  if (trace_) trace_->Note("outcome: exit status " + std::to_string(status) + (status == 0 ? " (success)" : ""));
+  return status;
 }
 
 std::string UnitSession::PortText(const PortArgs& a) {
+  if (!a.serial.empty()) return PortOfSerial(a.serial);
   if (a.device.empty()) return std::to_string(a.port);
   std::error_code error;
   const std::string device = std::filesystem::canonical(a.device, error).string();
@@ -100,6 +132,23 @@ std::string UnitSession::PortText(const PortArgs& a) {
     if (Core.Lists.PortDetails(n)->Port.Device == device) return std::to_string(n);
   std::fprintf(stderr, "kq30 %s: %s is no serial port of this machine (see kq30 ports)\n", command_.c_str(),
                a.device.c_str());
+  return "";
+}
+
+std::string UnitSession::PortOfSerial(const std::string& serial) {
+  std::vector<PortInfo> matches;
+  for (int n : Core.Lists.PortNumbers)
+    if (const auto d = Core.Lists.PortDetails(n); d->Port.Identity.Serial == serial) matches.push_back(d->Port);
+  if (matches.size() == 1) return std::to_string(matches[0].Number);
+  std::string candidates;
+  for (const PortInfo& p : matches)
+    candidates += (candidates.empty() ? "" : ", ") + ("COM" + std::to_string(p.Number)) + " (" + Printable(p.Device) + ")";
+  if (matches.empty())
+    std::fprintf(stderr, "kq30 %s: no adapter has the serial number %s (see kq30 ports)\n", command_.c_str(),
+                 Printable(serial).c_str());
+  else
+    std::fprintf(stderr, "kq30 %s: the serial number %s names more than one port: %s; give --port or --device\n",
+                 command_.c_str(), Printable(serial).c_str(), candidates.c_str());
   return "";
 }
 

@@ -7,29 +7,39 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "CliMessageBoxes.h"
 #include "EventLoop.h"
+#include "SessionTrace.h"
+#include "common/Printable.h"
 #include "wizard/WizardCore.h"
 
-// Where the unit is: --auto, --port or --device, and the rate for the last two.
+// Where the unit is: --auto, --port, --device or --port-serial, and the rate
+// for the last three; and where the session's trace goes.
 struct PortArgs {
   bool automatic = false;
   int port = 0;        // COM number; 0: not given
   std::string device;  // "": not given
+  std::string serial;  // the adapter's serial number; "": not given
   std::string baud;
   bool force = false;  // answer OK to "connect anyway?"
+  std::string trace;   // "": none
 };
 
-// Puts the port options on a command: exactly one of --port and --device
-// (and --auto where withAuto), and --baud with defaultBaud, which it returns.
+// Puts the port options on a command: exactly one of --port, --device and
+// --port-serial (and --auto where withAuto), --baud with defaultBaud, which
+// it returns, and --trace.
 CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud);
 
 class UnitSession {
  public:
-  // command names the tool's command in its messages.
-  UnitSession(std::string command, bool force);
+  // command names the tool's command in its messages. A trace file that
+  // can't be written is a usage error (CLI::ValidationError), raised before
+  // anything is sent.
+  UnitSession(std::string command, bool force, const std::string& tracePath = "");
+  ~UnitSession();
 
   EventLoop Loop;
   LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
@@ -38,8 +48,9 @@ class UnitSession {
   // The port where a failed connection found a unit in its boot loader.
   std::string BootLoaderPort;
 
-  // The COM number --port or --device names; "" after a message when the
-  // device is no serial port of this machine.
+  // The COM number --port, --device or --port-serial names; "" after a
+  // message when the device is no serial port of this machine, or when no
+  // adapter or more than one has that serial number.
   std::string PortText(const PortArgs& args);
   // Connects as the wizard does and reports the ports Auto tries; true once
   // the unit has answered. The first failure ends the attempt.
@@ -55,11 +66,17 @@ class UnitSession {
   int RunUpgrade(const std::function<bool()>& start);
   // Waits until what was last written has left the port, before it closes.
   void LetOutputLeave();
+  // The command's exit status, traced as the outcome.
+  int Finish(int status);
 
  private:
   void ShowProgress(bool final);
+  std::string PortOfSerial(const std::string& serial);
+  // The port as the trace reports it: its name, device and line settings.
+  std::string TracedPort() const;
 
   std::string command_;
+  std::unique_ptr<SessionTrace> trace_;
   bool upgradeEnded_ = false;  // a pass failed and the wizard was reset
   int lastTenth_ = -1;
   std::chrono::steady_clock::time_point lastDrawn_{};
@@ -67,7 +84,3 @@ class UnitSession {
 
 // The position of a rate ("38400") in the serial-port page's list.
 int BaudPosition(const std::string& rate);
-
-// Unit text made safe for a terminal: control characters and bytes above
-// 0x7E as \xHH, so a unit's reply can neither clear nor retitle the terminal.
-std::string Printable(const std::string& text);

@@ -56,7 +56,9 @@ DeviceLink::DeviceLink(UnitPort& port) : port_(port) {}
 bool DeviceLink::WriteBytes(const void* bytes, int32_t count) {
   // A sentence or packet cut short (the write time-out ended it) is no
   // message the unit can take: a failed write.
-  return port_.Connected() && port_.Write(bytes, count) == count;
+  const int32_t n = port_.Connected() ? port_.Write(bytes, count) : -1;
+  if (n > 0 && OnTraffic) OnTraffic(true, {static_cast<const uint8_t*>(bytes), size_t(n)});
+  return n == count;
 }
 
 bool DeviceLink::SendSentence(std::string_view talker, std::string_view sentenceId) {
@@ -79,6 +81,7 @@ void DeviceLink::DeviceDataReceived(uint32_t count) {
   if (buffer.empty()) return;
   int32_t n = port_.Read(buffer.data(), static_cast<int32_t>(buffer.size()));
   if (n < 1) return;
+  if (OnTraffic) OnTraffic(false, {buffer.data(), size_t(n)});
   for (int32_t i = 0; i < n; ++i) {
     uint8_t b = buffer[i];
     if (FeedBootByte) FeedBootByte(b);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,9 @@ class DeviceLink {
   // A sentence that could not be written: what SendSentence answers. Without
   // it the failure is reported as false.
   std::function<bool()> WriteFailed;
+  // Every write the port took and every read, as the bytes went over the
+  // line: for a trace of the session.
+  std::function<void(bool written, std::span<const uint8_t> bytes)> OnTraffic;
   // The log, the version labels or the rate lists changed.
   std::function<void()> OnChanged;
 

@@ -223,7 +223,7 @@ void TForm1::ShowSerialPage() {
 }
 
 void TForm1::ShowPortDetails() {
-  QString details;
+  QString details, identity;
   const SerialPage& page = Core->Conn.Page;
   bool isNumber = !page.ComPortText.empty() &&
                   page.ComPortText.find_first_not_of("0123456789") == std::string::npos && page.ComPortText.size() < 6;
@@ -231,6 +231,10 @@ void TForm1::ShowPortDetails() {
     if (auto d = Core->Lists.PortDetails(std::stoi(page.ComPortText))) {
       details = QString::fromStdString(d->Port.Device + " \u2014 " + d->Port.Description);
       if (!d->Probe.Why.empty()) details += QString::fromStdString(" (" + d->Probe.Why + ")");
+      // The adapter's own texts, escaped: they need not be UTF-8.
+      std::string text = IdentityText(d->Port.Identity);
+      for (const std::string& note : d->Port.Notes) text += (text.empty() ? "" : ". ") + note;
+      identity = QString::fromStdString(text);
     } else {
       details = QStringLiteral("COM%1 is not present").arg(QString::fromStdString(page.ComPortText));
     }
@@ -243,6 +247,8 @@ void TForm1::ShowPortDetails() {
   QLabel* label = ui->LabelPortDevice;
   label->setText(label->fontMetrics().elidedText(details, Qt::ElideRight, label->width()));
   ui->LabelPortDevice->setVisible(!page.AutoMode);
+  ui->LabelPortIdentity->setText(identity);
+  ui->LabelPortIdentity->setVisible(!page.AutoMode);
 }
 
 void TForm1::ShowProgressPage() {

@@ -167,3 +167,25 @@ TEST(PortsTool, ListsEveryPortWithWhyItDoesNotOpen) {
   EXPECT_NE(r.output.find("COM12 "), std::string::npos);
   EXPECT_NE(r.output.substr(r.output.find("COM12 ")).find(" openable "), std::string::npos) << r.output;
 }
+
+TEST(PortsTool, JsonListsThePortsAndASerialNumberNoAdapterHasIsRefused) {
+  TestPortFolder folder;
+  SimulatedUnit unit(UnitOn(folder, 3, 38400));
+  unit.Start();
+  Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " ports --json");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "[\n  {\"port\": 3, \"device\": \"" + unit.DevicePath() +
+                          "\", \"openable\": true, \"why\": \"\", \"description\": \"pseudo-terminal\", "
+                          "\"vendor_id\": \"\", \"product_id\": \"\", \"manufacturer\": \"\", \"product\": \"\", "
+                          "\"serial\": \"\", \"notes\": []}\n]\n");
+  unit.Stop();
+  EXPECT_EQ(RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " ports --json").output, "[]\n");
+
+  for (const std::string command : {"connect", "upgrade --yes --firmware '" KQ30_SAMPLE_FIRMWARE "'", "bootloader run",
+                                    "baud --rs232 4800 --nmea 4800"}) {
+    SCOPED_TRACE(command);
+    Result refused = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " " + command + " --port-serial A50285BI");
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    EXPECT_NE(refused.output.find("no adapter has the serial number A50285BI"), std::string::npos) << refused.output;
+  }
+}

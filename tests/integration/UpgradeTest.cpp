@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -293,3 +294,35 @@ TEST_F(UpgradeTool, WithoutYesOnlyAnAnsweredYesUpgrades) {
 }
 
 }  // namespace
+
+TEST_F(UpgradeTool, ATraceLogsTheSessionAndAnUnwritableOneIsAUsageError) {
+  TestPortFolder folder;
+  SimOptions options = UnitOn(folder, 3, 38400);
+  options.BadChecksumRequest = FirstRead;
+  SimulatedUnit unit(options);
+  unit.Start();
+  const fs::path trace = dir_ / "trace.txt";
+  const Result r = RunShell(Tool() + " upgrade --port 3 --baud 38400 --yes --firmware " + Quoted(small_) +
+                            " --trace " + Quoted(trace));
+  EXPECT_EQ(r.status, 1) << r.output;
+  std::ifstream in(trace);
+  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (const std::string& part : std::vector<std::string>{"kq30 upgrade, started ", "port \\\\\\\\.\\\\COM3 (" + unit.DevicePath() + ") at 38400 baud, 8 data bits",
+        " sentence out: $PTST,,,,,00016*18\n", " line in: [END OF STATIC DATA]\n",
+        " sentence out: $PTST,,,,,00008*17\n", " packet out: write 0x9D000000, 512 bytes, checksum ok\n",
+        " packet in: write 0x9D000000, 512 bytes, checksum ok\n",
+        " packet out: read 0x9D000000, 512 bytes, checksum ok\n", " packet in: checksum bad: 55 55 55 55 01 00 80",
+        " message (Warning): Verify Fail!! \n", " last packet in: 55 55 55 55 01 00 80",
+        " outcome: exit status 1\n"})
+    EXPECT_TRUE(Contains(log, part)) << part << "\nin\n" << log;
+  // Each line starts with its time.
+  EXPECT_EQ(log.find_first_not_of("0123456789"), 2u);
+  EXPECT_EQ(log.substr(8, 1), ".");
+
+  const size_t heard = unit.ReceivedLines().size();
+  const Result refused = RunShell(Tool() + " upgrade --port 3 --yes --firmware " + Quoted(small_) +
+                                  " --trace " + Quoted(dir_ / "no-such-folder" / "trace.txt"));
+  EXPECT_EQ(refused.status, 2) << refused.output;
+  EXPECT_TRUE(Contains(refused.output, "--trace")) << refused.output;
+  EXPECT_EQ(unit.ReceivedLines().size(), heard);
+}

@@ -255,3 +255,23 @@ TEST(BootLoader, ReplugKeepsTheUnitAsItWas) {
     unit.Unplug();
   }
 }
+
+TEST(BootLoader, ThroughAnAdapterShortAnswersWaitForItsLatencyAndFullPacketsGoAtOnce) {
+  constexpr auto latency = std::chrono::milliseconds(100);
+  SimOptions o = InBootLoader("adapter");
+  o.AdapterLatency = latency;
+  SimulatedUnit unit(o);
+  unit.Start();
+  PcSide pc(unit.LinkPath(), B38400);
+  auto start = std::chrono::steady_clock::now();
+  pc.Send(Frame(EraseAll));
+  ASSERT_FALSE(pc.ReceivePacket(2000).empty());
+  EXPECT_GE(std::chrono::steady_clock::now() - start, latency);
+
+  // A read's 512 bytes: the full packets at once, the rest after the latency.
+  const Bytes reply = Frame(Header(0x01, 128, 0x9D000000) + Bytes(512, 0xFF));
+  pc.Send(Frame(Header(0x01, 128, 0x9D000000)));
+  const std::string early = pc.Receive(50);
+  EXPECT_EQ(early.size(), reply.size() / SimulatedUnit::AdapterPacket * SimulatedUnit::AdapterPacket);
+  EXPECT_EQ(early.size() + pc.Receive(300).size(), reply.size());
+}

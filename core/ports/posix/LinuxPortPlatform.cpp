@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "ports/posix/AdapterIdentity.h"
 #include "ports/posix/PortFolder.h"
 #include "ports/posix/ProbeSerialDevice.h"
 #include "ports/posix/UdevPorts.h"
@@ -47,26 +48,33 @@ std::optional<std::vector<PortInfo>> LinuxPortPlatform::ListPortDevices() {
 
   std::vector<KernelSerialDevice> kernel;
   if (useKernelDevices_) kernel = ListKernelSerialDevices();
-  std::map<std::string, std::string> descriptions;  // device -> description
+  std::map<std::string, PortInfo> known;  // device -> what the kernel tells of it
   std::vector<std::string> names;
+  const bool modemManager = !kernel.empty() && ModemManagerRunning();
   for (const auto& k : kernel) {
-    descriptions[k.Device] = k.Description;
+    PortInfo& info = known[k.Device];
+    info = {0, k.Device, k.Description, k.Identity, {}};
+    if (modemManager && !k.ModemManagerIgnores) info.Notes.push_back(ModemManagerNote);
     if (!linkedDevices.count(k.Device)) names.push_back(k.Name);
   }
+  // A port: its number and device, with what the kernel tells of the device.
+  const auto port = [&known](int number, const std::string& device) {
+    auto k = known.find(device);
+    PortInfo p = k != known.end() ? k->second : PortInfo{};
+    if (k == known.end()) p.Description = device.rfind("/dev/pts/", 0) == 0 ? "pseudo-terminal" : "serial device";
+    p.Number = number;
+    p.Device = device;
+    return p;
+  };
 
   std::lock_guard lock(mutex_);
-  for (auto& p : ports) {
-    auto d = descriptions.find(p.Device);
-    p.Description = d != descriptions.end() ? d->second
-                    : p.Device.rfind("/dev/pts/", 0) == 0 ? "pseudo-terminal"
-                                                          : "serial device";
-  }
+  for (auto& p : ports) p = port(p.Number, p.Device);
   for (const auto& [name, number] : numbering_.Assign(names, taken)) {
     // A link made later in the port folder owns its number; the kernel
     // device keeps its own number and shows again when the link goes.
     if (taken.count(number)) continue;
     for (const auto& k : kernel)
-      if (k.Name == name) ports.push_back({number, k.Device, k.Description});
+      if (k.Name == name) ports.push_back(port(number, k.Device));
   }
   table_.clear();
   for (const auto& p : ports) table_[p.Number] = p;

@@ -38,7 +38,7 @@ std::vector<PortInfo> ScanPortFolder(const std::string& folder) {
   for (const auto& link : links) {
     const std::string& device = link.second;
     bool seen = std::any_of(ports.begin(), ports.end(), [&](const PortInfo& p) { return p.Device == device; });
-    if (!seen) ports.push_back({link.first, device, ""});
+    if (!seen) ports.push_back({link.first, device, "", {}, {}});
   }
   return ports;
 }

@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "ports/posix/AdapterIdentity.h"
+
 namespace {
 std::string Attr(udev_device* dev, const char* name) {
   const char* v = dev ? udev_device_get_sysattr_value(dev, name) : nullptr;
@@ -61,8 +63,12 @@ std::vector<KernelSerialDevice> ListKernelSerialDevices() {
     std::unique_ptr<udev_device, decltype(&udev_device_unref)> dev(
         udev_device_new_from_syspath(u.get(), udev_list_entry_get_name(entry)), udev_device_unref);
     if (!dev || !IsRealSerialDevice(dev.get())) continue;
+    udev_device* usb = udev_device_get_parent_with_subsystem_devtype(dev.get(), "usb", "usb_device");
     devices.push_back({udev_device_get_sysname(dev.get()), udev_device_get_devnode(dev.get()),
-                       DescribeDevice(dev.get())});
+                       DescribeDevice(dev.get()),
+                       IdentityFromUdev([&](const char* key) { return Property(dev.get(), key); },
+                                        [&](const char* name) { return Attr(usb, name); }),
+                       Property(dev.get(), "ID_MM_DEVICE_IGNORE") == "1"});
   }
   return devices;
 }

@@ -4,10 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "ports/PortInfo.h"
+
 struct KernelSerialDevice {
   std::string Name;         // "ttyUSB0"
   std::string Device;       // "/dev/ttyUSB0"
   std::string Description;  // "FT232R USB UART"
+  PortIdentity Identity;
+  bool ModemManagerIgnores = false;  // marked ID_MM_DEVICE_IGNORE
 };
 
 std::vector<KernelSerialDevice> ListKernelSerialDevices();

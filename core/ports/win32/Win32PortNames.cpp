@@ -6,6 +6,7 @@
 #include <set>
 
 #include "comm/platform/ComDeviceName.h"
+#include "ports/win32/Win32PortIdentity.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ std::vector<PortInfo> PortsFromDevices(const std::vector<PortDevice>& devices) {
     std::string description = WithoutPortSuffix(d.FriendlyName, number);
     if (description.empty()) description = Trimmed(d.Description);
     if (description.empty()) description = "serial port";
-    ports.push_back({number, *ComDevicePath(number), description});
+    ports.push_back({number, *ComDevicePath(number), description, d.Identity, AdapterNotes(d.Identity)});
   }
   return ports;
 }

@@ -13,12 +13,14 @@ struct PortDevice {
   std::string PortName;      // the "PortName" value: "COM3", "LPT1", ...
   std::string FriendlyName;  // "USB Serial Port (COM3)", or empty
   std::string Description;   // the device description, or empty
+  PortIdentity Identity;     // the adapter behind it
 };
 
 // The serial ports among the devices: those whose port name is COMn (1 to
 // 65535, blanks around it aside), in the order given; of two devices that
 // claim one number the first is kept. The description is the friendly name
-// without the "(COMn)" the list shows anyway, else the device description.
+// without the "(COMn)" the list shows anyway, else the device description;
+// the identity comes with the notes for its adapter.
 std::vector<PortInfo> PortsFromDevices(const std::vector<PortDevice>& devices);
 
 // "\\.\COMn", the name that opens port n (COM10 and above open only so);

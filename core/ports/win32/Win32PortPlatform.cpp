@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/win32/WideText.h"
+#include "ports/win32/Win32PortIdentity.h"
 #include "ports/win32/Win32PortNames.h"
 
 namespace {
@@ -142,7 +143,9 @@ std::optional<std::vector<PortInfo>> Win32PortPlatform::ListPortDevices() {
     setup_.RegCloseKey(key);
     d.FriendlyName = DeviceText(setup_, set, device, SPDRP_FRIENDLYNAME);
     d.Description = DeviceText(setup_, set, device, SPDRP_DEVICEDESC);
-    if (IsBluetoothInstance(InstanceId(setup_, set, device))) bluetooth.push_back(d);
+    const std::string instance = InstanceId(setup_, set, device);
+    d.Identity = IdentityFromInstanceId(instance, DeviceText(setup_, set, device, SPDRP_MFG), d.Description);
+    if (IsBluetoothInstance(instance)) bluetooth.push_back(d);
     devices.push_back(std::move(d));
   }
   const bool complete = setup_.GetLastError() == ERROR_NO_MORE_ITEMS;

@@ -1,6 +1,8 @@
 // The serial port on Linux: a terminal device opened non-blocking and
 // exclusively, events from poll() on it plus a wake-up pipe, and the
 // driver's interrupt counters for line errors, breaks and modem lines.
+#include "comm/platform/posix/PosixSerialPlatform.h"
+
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
@@ -16,7 +18,6 @@
 #include <climits>
 #include <cstdint>
 
-#include "comm/platform/SerialPlatform.h"
 #include "comm/platform/posix/PosixLineSettings.h"
 
 namespace {
@@ -42,15 +43,24 @@ int MillisLeft(bool limited, Clock::time_point deadline) {
 
 class PosixSerialDevice : public SerialDevice {
  public:
-  PosixSerialDevice(int fd, int wakeRead, int wakeWrite)
-      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite) {
+  PosixSerialDevice(int fd, int wakeRead, int wakeWrite, SerialFlagCalls& flags)
+      : fd_(fd), wakeRead_(wakeRead), wakeWrite_(wakeWrite), flags_(flags) {
     serial_icounter_struct counts{};
     countersWork_ = ioctl(fd_, TIOCGICOUNT, &counts) == 0;
     errorBase_ = eventBase_ = counts;
+    // A driver without the flag, or one that refuses it, keeps its own
+    // timing: that is no failure of the port.
+    int before = 0;
+    if (flags_.GetSerialFlags(fd_, before) && !(before & ASYNC_LOW_LATENCY) &&
+        flags_.SetSerialFlags(fd_, before | ASYNC_LOW_LATENCY))
+      flagsBefore_ = before;
   }
 
   ~PosixSerialDevice() override {
-    if (!hungUp_) ioctl(fd_, TIOCNXCL);
+    if (!hungUp_) {
+      if (flagsBefore_) flags_.SetSerialFlags(fd_, *flagsBefore_);
+      ioctl(fd_, TIOCNXCL);
+    }
     close(fd_);  // also drops the flock
     close(wakeRead_);
     close(wakeWrite_);
@@ -351,6 +361,8 @@ class PosixSerialDevice : public SerialDevice {
   const int fd_;
   const int wakeRead_;
   const int wakeWrite_;
+  SerialFlagCalls& flags_;
+  std::optional<int> flagsBefore_;  // the flags to give back, once low latency was set
   bool countersWork_ = false;
 
   // Shared between the event thread and the window thread.
@@ -374,8 +386,26 @@ class PosixSerialDevice : public SerialDevice {
   uint32_t outQueue_ = 0;
 };
 
+class KernelFlags : public SerialFlagCalls {
+ public:
+  bool GetSerialFlags(int fd, int& flags) override {
+    serial_struct info{};
+    if (ioctl(fd, TIOCGSERIAL, &info) < 0) return false;
+    flags = info.flags;
+    return true;
+  }
+  bool SetSerialFlags(int fd, int flags) override {
+    serial_struct info{};
+    if (ioctl(fd, TIOCGSERIAL, &info) < 0) return false;
+    info.flags = flags;
+    return ioctl(fd, TIOCSSERIAL, &info) == 0;
+  }
+};
+
 class PosixSerialPlatform : public SerialPlatform {
  public:
+  explicit PosixSerialPlatform(SerialFlagCalls& flags) : flags_(flags) {}
+
   std::unique_ptr<SerialDevice> CreateFile(const std::string& devicePath) override {
     int fd = open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
@@ -391,12 +421,14 @@ class PosixSerialPlatform : public SerialPlatform {
     if (ioctl(fd, TIOCEXCL) < 0) return Refuse(fd, errno, false);
     int wake[2];
     if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) < 0) return Refuse(fd, errno, true);
-    return std::make_unique<PosixSerialDevice>(fd, wake[0], wake[1]);
+    return std::make_unique<PosixSerialDevice>(fd, wake[0], wake[1], flags_);
   }
 
   int LastError() override { return errno; }
 
  private:
+  SerialFlagCalls& flags_;
+
   static std::unique_ptr<SerialDevice> Refuse(int fd, int error, bool exclusive) {
     if (exclusive) ioctl(fd, TIOCNXCL);
     close(fd);
@@ -407,7 +439,16 @@ class PosixSerialPlatform : public SerialPlatform {
 
 }  // namespace
 
+SerialFlagCalls& KernelSerialFlags() {
+  static KernelFlags flags;
+  return flags;
+}
+
+std::unique_ptr<SerialPlatform> NewPosixSerialPlatform(SerialFlagCalls& flags) {
+  return std::make_unique<PosixSerialPlatform>(flags);
+}
+
 SerialPlatform& DefaultSerialPlatform() {
-  static PosixSerialPlatform platform;
+  static PosixSerialPlatform platform(KernelSerialFlags());
   return platform;
 }

@@ -27,6 +27,6 @@ class FakePortPlatform : public PortPlatform {
   void Watch(std::function<void()>) override {}
   void SetPorts(std::initializer_list<int> numbers) {
     Present.clear();
-    for (int n : numbers) Present.push_back({n, "/dev/fake" + std::to_string(n), "fake"});
+    for (int n : numbers) Present.push_back({n, "/dev/fake" + std::to_string(n), "fake", {}, {}});
   }
 };

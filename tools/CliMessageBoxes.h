@@ -1,6 +1,7 @@
 #pragma once
 // Message boxes on a terminal: printed, and answered by the command's options.
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "common/MessageBoxes.h"
@@ -10,7 +11,8 @@ class CliMessageBoxes : public MessageBoxes {
   explicit CliMessageBoxes(MsgResult okCancelAnswer) : okCancelAnswer_(okCancelAnswer) {}
 
   MsgResult Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon) override {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    if (Print) Print(caption + ": " + text);
+    else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     LastText = text;
     switch (buttons) {
       case MsgButtons::OKCancel: return okCancelAnswer_;
@@ -21,6 +23,8 @@ class CliMessageBoxes : public MessageBoxes {
   }
 
   std::string LastText;  // the last message shown
+  // Where a message goes; on stderr unless set.
+  std::function<void(const std::string& line)> Print;
 
  private:
   MsgResult okCancelAnswer_;

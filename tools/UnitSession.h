@@ -7,7 +7,9 @@
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "CliMessageBoxes.h"
 #include "EventLoop.h"
@@ -20,23 +22,42 @@ struct PortArgs {
   std::string device;  // "": not given
   std::string baud;
   bool force = false;  // answer OK to "connect anyway?"
+  // Where a command takes several units: every --port and every --device
+  // given, in order (port and device stay unset).
+  std::vector<int> ports;
+  std::vector<std::string> devices;
 };
 
 // Puts the port options on a command: exactly one of --port and --device
-// (and --auto where withAuto), and --baud with defaultBaud, which it returns.
-CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud);
+// (and --auto where withAuto), each given once or, where several, as often
+// as there are units; and --baud with defaultBaud, which it returns.
+CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud,
+                            bool several = false);
 
 class UnitSession {
- public:
-  // command names the tool's command in its messages.
-  UnitSession(std::string command, bool force);
+  std::unique_ptr<EventLoop> ownLoop_;  // unless the session runs on a loop shared with others
 
-  EventLoop Loop;
+ public:
+  // command names the tool's command in its messages. Several sessions may
+  // share one loop, each with its own port, connection and sequencer.
+  UnitSession(std::string command, bool force, EventLoop* sharedLoop = nullptr);
+  ~UnitSession();
+
+  EventLoop& Loop;
   LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
   CliMessageBoxes Boxes;
   WizardCore Core;
   // The port where a failed connection found a unit in its boot loader.
   std::string BootLoaderPort;
+  // Every line the session prints about its unit goes through it; on
+  // stderr unless replaced (several units prefix their lines with the port).
+  std::function<void(const std::string& line)> Say;
+  // The message that ended the last connection attempt or upgrade.
+  std::string Failure;
+  // The upgrade's progress bar on a terminal, drawn by the session itself
+  // unless DrawsBar is off (several units draw theirs in lines of their own).
+  std::string Bar;
+  bool DrawsBar = true;
 
   // The COM number --port or --device names; "" after a message when the
   // device is no serial port of this machine.
@@ -44,6 +65,12 @@ class UnitSession {
   // Connects as the wizard does and reports the ports Auto tries; true once
   // the unit has answered. The first failure ends the attempt.
   bool Connect(const PortArgs& args);
+  // The same in three steps, so that several units connect at once: start
+  // (false after a message when the port names nothing), let the loop run
+  // while Connecting(), then the result.
+  bool StartConnect(const PortArgs& args);
+  bool Connecting() const;
+  bool EndConnect();
   // Opens the port at the rate given without asking the unit anything, as
   // the engineering page finds it.
   bool OpenDirect(const PortArgs& args);
@@ -53,17 +80,29 @@ class UnitSession {
   // Runs the upgrade started by start() until it has succeeded or failed,
   // showing its progress; the exit status.
   int RunUpgrade(const std::function<bool()>& start);
+  // The same in three steps: start, let the loop run while Upgrading(),
+  // then the exit status.
+  bool StartUpgrade(const std::function<bool()>& start);
+  bool Upgrading() const;
+  int EndUpgrade();
   // Waits until what was last written has left the port, before it closes.
   void LetOutputLeave();
 
  private:
   void ShowProgress(bool final);
+  // Says text as the command's own message and keeps it as the Failure.
+  void Fail(const std::string& text);
 
   std::string command_;
+  std::string autoShown_;  // the port and rate Auto was last reported trying
+  std::chrono::steady_clock::time_point upgradeBegan_{};
   bool upgradeEnded_ = false;  // a pass failed and the wizard was reset
   int lastTenth_ = -1;
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
+
+// "2 min 05 s", "42 s"
+std::string Duration(std::chrono::seconds s);
 
 // The position of a rate ("38400") in the serial-port page's list.
 int BaudPosition(const std::string& rate);

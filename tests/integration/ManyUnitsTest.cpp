@@ -193,6 +193,7 @@ TEST_F(ManyUnits, AStationUpgradesTheNextUnitOnlyOnceTheLastHasGone) {
   unit.reset();
   ASSERT_TRUE(station.Shows([](const std::string& out) { return Count(out, "waiting for a unit") == 2; }, 10s))
       << station.Output();
+  std::this_thread::sleep_for(2s);  // the time a hand takes to change units
   SimOptions second = UnitOn(folder, 3, 38400);
   second.ModelId = "KQ-30B";
   unit = std::make_unique<SimulatedUnit>(second);

@@ -11,7 +11,8 @@ class CliMessageBoxes : public MessageBoxes {
   explicit CliMessageBoxes(MsgResult okCancelAnswer) : okCancelAnswer_(okCancelAnswer) {}
 
   MsgResult Show(const std::string& text, const std::string& caption, MsgButtons buttons, MsgIcon) override {
-    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    if (Print) Print(caption + ": " + text);
+    else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     LastText = text;
     if (OnShown) OnShown(caption, text);
     switch (buttons) {
@@ -23,6 +24,9 @@ class CliMessageBoxes : public MessageBoxes {
   }
 
   std::string LastText;  // the last message shown
+  // Where a message goes; on stderr unless set.
+  std::function<void(const std::string& line)> Print;
+  // Told of every message shown (the trace).
   std::function<void(const std::string& caption, const std::string& text)> OnShown;
 
  private:

@@ -2,31 +2,18 @@
 // unit's version beside the file's, ask, then write, verify and start the
 // new firmware.
 #include <cstdio>
-#include <iostream>
 #include <memory>
 
 #include "Command.h"
 #include "UnitSession.h"
+#include "UpgradeMany.h"
 #include "common/BaudRates.h"
 
 namespace {
-struct UpgradeArgs {
-  PortArgs port;
-  std::string firmware = FirmwareFileName;
-  bool yes = false;
-  bool recover = false;
-  bool baudGiven = false;
-};
-
-// The user's go-ahead: --yes, or "y" typed at the question.
-bool Confirmed(const UpgradeArgs& a, const WizardCore& core) {
-  if (a.yes) return true;
-  std::fprintf(stderr, "Write firmware %s into the unit? Keep it powered and connected until it is done. [y/N] ",
-               Printable(core.Firmware.Version).c_str());
-  std::fflush(stderr);
-  std::string answer;
-  if (!std::getline(std::cin, answer)) answer.clear();
-  return answer == "y" || answer == "Y" || answer == "yes";
+// The question for the one unit: its version and the file's are printed above it.
+bool ConfirmedForTheUnit(const UpgradeArgs& a, const WizardCore& core) {
+  return Confirmed(a.yes, "Write firmware " + Printable(core.Firmware.Version) +
+                              " into the unit? Keep it powered and connected until it is done.");
 }
 
 // A unit left in its boot loader by an upgrade that did not finish: found by
@@ -50,21 +37,18 @@ int Recover(const UpgradeArgs& a, UnitSession& session) {
   std::printf("file_version: %s (%s)\n", Printable(core.Firmware.Version).c_str(),
               Printable(core.Firmware.Date).c_str());
   std::fflush(stdout);
-  if (!Confirmed(a, core)) {
+  if (!ConfirmedForTheUnit(a, core)) {
     std::fprintf(stderr, "not upgraded\n");
     return 1;
   }
   return session.RunUpgrade([&] { return core.Rescue.StartRecovery(*found); });
 }
 
-int Upgrade(UnitSession& session, const UpgradeArgs& a) {
+// One unit: connect, show its version beside the file's, ask, then the
+// upgrade (or the rescue of a unit waiting in its boot loader).
+int UpgradeOne(UnitSession& session, const UpgradeArgs& a, const FirmwareFile& firmware) {
   WizardCore& core = session.Core;
-  // The file is checked before anything reaches the unit.
-  core.Firmware = LoadFirmwareImage(a.firmware);
-  if (!core.Firmware.FitToFlash()) {
-    std::fprintf(stderr, "kq30 upgrade: %s\n", core.Firmware.Reason.c_str());
-    return 1;
-  }
+  core.Firmware = firmware;
   if (a.recover) return Recover(a, session);
   if (!session.Connect(a.port)) return 1;
   std::printf("port: COM%s\n", core.Conn.Page.ComPortText.c_str());
@@ -72,7 +56,7 @@ int Upgrade(UnitSession& session, const UpgradeArgs& a) {
   std::printf("file_version: %s (%s)\n", Printable(core.Firmware.Version).c_str(),
               Printable(core.Firmware.Date).c_str());
   std::fflush(stdout);
-  if (!Confirmed(a, core)) {
+  if (!ConfirmedForTheUnit(a, core)) {
     core.Conn.EndWantedConnection();
     std::fprintf(stderr, "not upgraded\n");
     return 1;
@@ -83,20 +67,53 @@ int Upgrade(UnitSession& session, const UpgradeArgs& a) {
 }
 
 int RunUpgrade(const UpgradeArgs& a) {
+  // The file is checked before anything reaches the unit.
+  const FirmwareFile firmware = LoadFirmwareImage(a.firmware);
+  if (!firmware.FitToFlash()) {
+    std::fprintf(stderr, "kq30 upgrade: %s\n", firmware.Reason.c_str());
+    return 1;
+  }
+  if (a.station) return RunStation(a, firmware);
+  if (!a.recover && (a.port.automatic || a.port.ports.size() + a.port.devices.size() > 1 || !a.report.empty()))
+    return UpgradeAtOnce(a, firmware);
   UnitSession session("upgrade", a.port.force, a.port.trace);
-  return session.Finish(Upgrade(session, a));
+  return session.Finish(UpgradeOne(session, a, firmware));
 }
 
 Command::Run AddUpgrade(CLI::App& app) {
   auto a = std::make_shared<UpgradeArgs>();
-  CLI::Option* baud = AddPortOptions(app, a->port, true, BaudRateNames[BaudChoices[DefaultBaudChoice]]);
+  CLI::Option* baud = AddPortOptions(app, a->port, true, BaudRateNames[BaudChoices[DefaultBaudChoice]], true);
   app.add_option("--firmware", a->firmware, "the firmware file")->type_name("FILE")->capture_default_str();
   app.add_flag("--yes", a->yes, "upgrade without asking");
-  app.add_flag("--recover", a->recover,
-               "write the firmware into a unit left waiting in its boot loader by an upgrade that did not finish");
+  CLI::Option* recover = app.add_flag(
+      "--recover", a->recover,
+      "write the firmware into a unit left waiting in its boot loader by an upgrade that did not finish");
   app.add_flag("--force", a->port.force, "answer OK to the wizard's questions, such as whether to connect anyway");
+  CLI::Option* station =
+      app.add_flag("--station", a->station,
+                   "upgrade unit after unit on the one port: wait for each to answer, and after its upgrade for it "
+                   "to go; Ctrl+C stops once the upgrade under way has finished")
+          ->excludes(recover);
+  app.add_option("--count", a->count, "the station stops after this many units")
+      ->type_name("K")
+      ->transform(WholeNumber(1, 1000000))
+      ->needs(station);
+  app.add_option("--report", a->report, "append a CSV row per unit to this file")
+      ->type_name("FILE")
+      ->excludes(recover);
   return [a, baud] {
     a->baudGiven = baud->count() > 0;
+    const std::size_t named = a->port.ports.size() + a->port.devices.size();
+    if (a->station && (a->port.automatic || named > 1))
+      throw CLI::ValidationError("--station", "takes one --port or --device");
+    if (a->recover && named > 1) throw CLI::ValidationError("--recover", "takes one --port or --device, or --auto");
+    // One trace is one unit's session.
+    const bool many = a->station || (!a->recover && (a->port.automatic || named > 1 || !a->report.empty()));
+    if (many && !a->port.trace.empty())
+      throw CLI::ValidationError("--trace", "traces the upgrade of one unit: give one --port, --device or --port-serial");
+    // One unit: its port as the single-port commands have it.
+    if (!a->port.ports.empty()) a->port.port = a->port.ports.front();
+    if (!a->port.devices.empty()) a->port.device = a->port.devices.front();
     return RunUpgrade(*a);
   };
 }

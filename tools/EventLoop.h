@@ -28,6 +28,7 @@ class EventLoop {
   QueueDispatcher Dispatcher;
 
   void Add(LoopTimer& timer) { timers_.push_back(&timer); }
+  void Remove(LoopTimer& timer) { std::erase(timers_, &timer); }
   // Runs posted functions and due timer ticks until done() holds or the time
   // is up; returns done().
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);

@@ -15,6 +15,7 @@ std::vector<std::string> BaudRates() {
   for (int code : BaudChoices) rates.push_back(BaudRateNames[code]);
   return rates;
 }
+}  // namespace
 
 std::string Duration(std::chrono::seconds s) {
   char text[32];
@@ -22,22 +23,27 @@ std::string Duration(std::chrono::seconds s) {
   else std::snprintf(text, sizeof text, "%ld s", long(s.count()));
   return text;
 }
-}  // namespace
 
 int BaudPosition(const std::string& rate) {
   const auto rates = BaudRates();
   return static_cast<int>(std::find(rates.begin(), rates.end(), rate) - rates.begin());
 }
 
-CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud) {
+CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std::string& defaultBaud,
+                            bool several) {
   a.baud = defaultBaud;
   CLI::Option_group* port = app.add_option_group("Port", "the port of the unit");
   CLI::Option* automatic = nullptr;
   if (withAuto)
     automatic = port->add_flag("--auto", a.automatic,
                                "try every free port at every rate, as the wizard's Auto mode does");
-  port->add_option("--port", a.port, "the port's COM number")->type_name("N")->transform(WholeNumber(1, 65535));
-  port->add_option("--device", a.device, "the port's device, such as /dev/ttyUSB0")
+  const char* portHelp = several ? "a unit's COM number (as often as there are units)" : "the port's COM number";
+  const char* deviceHelp = several ? "a unit's device, such as /dev/ttyUSB0 (as often as there are units)"
+                                   : "the port's device, such as /dev/ttyUSB0";
+  (several ? port->add_option("--port", a.ports, portHelp) : port->add_option("--port", a.port, portHelp))
+      ->type_name("N")
+      ->transform(WholeNumber(1, 65535));
+  (several ? port->add_option("--device", a.devices, deviceHelp) : port->add_option("--device", a.device, deviceHelp))
       ->type_name("PATH")
       ->check([](const std::string& path) { return path.empty() ? std::string("needs a path") : std::string(); });
   port->add_option("--port-serial", a.serial, "the serial number of the port's USB adapter (see kq30 ports)")
@@ -55,10 +61,14 @@ CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std
   return baud;
 }
 
-UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath)
-    : Boxes(force ? MsgResult::OK : MsgResult::Cancel),
+UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop)
+    : ownLoop_(sharedLoop ? nullptr : std::make_unique<EventLoop>()),
+      Loop(sharedLoop ? *sharedLoop : *ownLoop_),
+      Boxes(force ? MsgResult::OK : MsgResult::Cancel),
       Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
       command_(std::move(command)) {
+  Say = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+  Boxes.Print = [this](const std::string& line) { Say(line); };
   if (!tracePath.empty()) {
     try {
       trace_ = std::make_unique<SessionTrace>(tracePath, "kq30 " + command_);
@@ -91,7 +101,7 @@ UnitSession::UnitSession(std::string command, bool force, const std::string& tra
   // The tool does not write into a unit it was not asked to: it says how.
   Core.Rescue.OnFound = [this](const std::string& port) {
     BootLoaderPort = port;
-    std::fprintf(stderr, "a unit is waiting in its boot loader on COM%s; run kq30 upgrade --recover\n", port.c_str());
+    Say("a unit is waiting in its boot loader on COM" + port + "; run kq30 upgrade --recover");
   };
   Core.CreateSerialPort();
   Core.StartWatching();
@@ -109,8 +119,6 @@ UnitSession::UnitSession(std::string command, bool force, const std::string& tra
   }
 }
 
-UnitSession::~UnitSession() = default;
-
 std::string UnitSession::TracedPort() const {
   const std::string name = Core.Port.DeviceName();
   const std::string device = Core.Platform->DevicePath(ComPortNumber(name)).value_or(name);
@@ -123,6 +131,15 @@ int UnitSession::Finish(int status) {
   return status;
 }
 
+UnitSession::~UnitSession() {
+  for (LoopTimer* t : {&Timer1, &TimerConnection, &PIC_Timer}) Loop.Remove(*t);
+}
+
+void UnitSession::Fail(const std::string& text) {
+  Say("kq30 " + command_ + ": " + text);
+  Failure = text;
+}
+
 std::string UnitSession::PortText(const PortArgs& a) {
   if (!a.serial.empty()) return PortOfSerial(a.serial);
   if (a.device.empty()) return std::to_string(a.port);
@@ -130,8 +147,7 @@ std::string UnitSession::PortText(const PortArgs& a) {
   const std::string device = std::filesystem::canonical(a.device, error).string();
   for (int n : Core.Lists.PortNumbers)
     if (Core.Lists.PortDetails(n)->Port.Device == device) return std::to_string(n);
-  std::fprintf(stderr, "kq30 %s: %s is no serial port of this machine (see kq30 ports)\n", command_.c_str(),
-               a.device.c_str());
+  Fail(a.device + " is no serial port of this machine (see kq30 ports)");
   return "";
 }
 
@@ -153,17 +169,24 @@ std::string UnitSession::PortOfSerial(const std::string& serial) {
 }
 
 bool UnitSession::Connect(const PortArgs& a) {
+  if (!StartConnect(a)) return false;
+  Loop.RunUntil([this] { return !Connecting(); }, std::chrono::minutes(30));
+  return EndConnect();
+}
+
+bool UnitSession::StartConnect(const PortArgs& a) {
   Connection& conn = Core.Conn;
-  std::string shown;  // the port and rate last reported
+  Failure.clear();
+  Boxes.LastText.clear();
   if (a.automatic) {
     conn.RadioButtonConnectionModeAutoClick(true);
-    conn.OnChanged = [&] {
+    autoShown_.clear();
+    conn.OnChanged = [this, &conn] {
       std::string now = conn.Page.AutoPortText + "@" + conn.Page.AutoBaudText;
-      if (now != shown && !conn.Page.AutoPortText.empty() && conn.Page.AutoPortText != "N/A" &&
+      if (now != autoShown_ && !conn.Page.AutoPortText.empty() && conn.Page.AutoPortText != "N/A" &&
           conn.ConnectPhase == TConnectPhase::Connecting)
-        std::fprintf(stderr, "trying COM%s at %s baud\n", conn.Page.AutoPortText.c_str(),
-                     conn.Page.AutoBaudText.c_str());
-      shown = now;
+        Say("trying COM" + conn.Page.AutoPortText + " at " + conn.Page.AutoBaudText + " baud");
+      autoShown_ = now;
     };
   } else {
     const std::string port = PortText(a);
@@ -172,15 +195,23 @@ bool UnitSession::Connect(const PortArgs& a) {
     conn.cbxBaudRateChange(BaudPosition(a.baud));
   }
   conn.OpenPortClick(true);
+  return true;
+}
+
+bool UnitSession::Connecting() const {
   // Done when the success has been shown, or at the first failure: the
   // window would start again on the next line the unit sends.
-  Loop.RunUntil([&] { return (conn.UnitConnected && !TimerConnection.Enabled()) || conn.Page.ConnectTag == 0 ||
-                             conn.ConnectFailed; },
-                std::chrono::minutes(30));
+  const Connection& conn = Core.Conn;
+  return !((conn.UnitConnected && !TimerConnection.Enabled()) || conn.Page.ConnectTag == 0 || conn.ConnectFailed);
+}
+
+bool UnitSession::EndConnect() {
+  Connection& conn = Core.Conn;
   conn.OnChanged = nullptr;
   if (conn.UnitConnected && !TimerConnection.Enabled()) return true;
   conn.EndWantedConnection();
-  if (conn.PortNotConfirmed) std::fprintf(stderr, "not connected: give --force to connect anyway\n");
+  if (conn.PortNotConfirmed) Fail("not connected: give --force to connect anyway");
+  if (Failure.empty()) Failure = Boxes.LastText.empty() ? "not connected" : Boxes.LastText;
   return false;
 }
 
@@ -188,7 +219,7 @@ std::vector<std::string> UnitSession::PortsToAsk(const PortArgs& a) {
   std::vector<std::string> ports;
   if (a.automatic) {
     for (int n : Core.Lists.OpenablePorts) ports.push_back(std::to_string(n));
-    if (ports.empty()) std::fprintf(stderr, "kq30 %s: no serial port opens (see kq30 ports)\n", command_.c_str());
+    if (ports.empty()) Fail("no serial port opens (see kq30 ports)");
   } else if (std::string port = PortText(a); !port.empty()) {
     ports.push_back(port);
   }
@@ -202,29 +233,44 @@ bool UnitSession::OpenDirect(const PortArgs& a) {
   // goes to the new application at it.
   Core.Conn.Page.BaudRateIndex = BaudPosition(a.baud);
   if (OpenComPort(Core.Port, port, BaudChoices[Core.Conn.Page.BaudRateIndex])) return true;
-  std::fprintf(stderr, "kq30 %s: COM%s does not open (see kq30 ports)\n", command_.c_str(), port.c_str());
+  Fail("COM" + port + " does not open (see kq30 ports)");
   return false;
 }
 
 int UnitSession::RunUpgrade(const std::function<bool()>& start) {
-  UpgradeSequencer& upgrade = Core.Upgrade;
-  upgradeEnded_ = false;
-  const auto began = std::chrono::steady_clock::now();
-  if (!start()) return 1;
+  if (!StartUpgrade(start)) return 1;
   // A pass ends in success, in a failure message, or (the time-outs being
   // seconds) well within the day.
-  Loop.RunUntil([&] { return upgrade.Succeeded() || upgradeEnded_; }, std::chrono::hours(24));
+  Loop.RunUntil([this] { return !Upgrading(); }, std::chrono::hours(24));
+  return EndUpgrade();
+}
+
+bool UnitSession::StartUpgrade(const std::function<bool()>& start) {
+  upgradeEnded_ = false;
+  Failure.clear();
+  Boxes.LastText.clear();
+  upgradeBegan_ = std::chrono::steady_clock::now();
+  if (start()) return true;
+  Failure = Boxes.LastText.empty() ? "the upgrade did not start" : Boxes.LastText;
+  return false;
+}
+
+bool UnitSession::Upgrading() const { return !Core.Upgrade.Succeeded() && !upgradeEnded_; }
+
+int UnitSession::EndUpgrade() {
+  UpgradeSequencer& upgrade = Core.Upgrade;
   ShowProgress(true);
-  if (!upgrade.Succeeded()) return 1;
-  LetOutputLeave();
-  if (!upgrade.TpsSent) {
-    std::fprintf(stderr, "kq30 %s: the unit was programmed and started, but the version notice could not be sent\n",
-                 command_.c_str());
+  if (!upgrade.Succeeded()) {
+    Failure = Boxes.LastText.empty() ? "the upgrade did not finish" : Boxes.LastText;
     return 1;
   }
-  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began);
-  std::fprintf(stderr, "upgraded to %s in %s; restart the unit\n", Printable(Core.Firmware.Version).c_str(),
-               Duration(took).c_str());
+  LetOutputLeave();
+  if (!upgrade.TpsSent) {
+    Fail("the unit was programmed and started, but the version notice could not be sent");
+    return 1;
+  }
+  const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - upgradeBegan_);
+  Say("upgraded to " + Printable(Core.Firmware.Version) + " in " + Duration(took) + "; restart the unit");
   return 0;
 }
 
@@ -238,14 +284,15 @@ void UnitSession::ShowProgress(bool final) {
   const UpgradeProgress p = Core.Upgrade.Progress();
   if (p.BlocksTotal <= 0) return;
   const int percent = p.BlocksDone * 100 / p.BlocksTotal;
-  std::string left = Core.Upgrade.Page.TimeLeft;
   if (!IsTerminal(stderr)) {
     // A log: one line each tenth of the way.
     if (percent / 10 != lastTenth_ && !final) {
       lastTenth_ = percent / 10;
       const std::string& status = Core.Upgrade.Page.StatusText;
-      std::fprintf(stderr, "%s: %d%% (%d/%d blocks)\n", status.empty() ? "Progress" : status.c_str(), percent,
-                   p.BlocksDone, p.BlocksTotal);
+      char line[96];
+      std::snprintf(line, sizeof line, "%s: %d%% (%d/%d blocks)", status.empty() ? "Progress" : status.c_str(),
+                    percent, p.BlocksDone, p.BlocksTotal);
+      Say(line);
     }
     return;
   }
@@ -255,8 +302,12 @@ void UnitSession::ShowProgress(bool final) {
   constexpr int Width = 30;
   const std::string bar = std::string(p.BlocksDone * Width / p.BlocksTotal, '#') +
                           std::string(Width - p.BlocksDone * Width / p.BlocksTotal, '.');
-  std::fprintf(stderr, "\r[%s] %4d/%d blocks %3d%%  %5.1f kB/s  %-20s", bar.c_str(), p.BlocksDone, p.BlocksTotal,
-               percent, p.BytesPerSecond / 1000, left.c_str());
+  char text[160];
+  std::snprintf(text, sizeof text, "[%s] %4d/%d blocks %3d%%  %5.1f kB/s  %-20s", bar.c_str(), p.BlocksDone,
+                p.BlocksTotal, percent, p.BytesPerSecond / 1000, Core.Upgrade.Page.TimeLeft.c_str());
+  Bar = text;
+  if (!DrawsBar) return;
+  std::fprintf(stderr, "\r%s", Bar.c_str());
   if (final) std::fputc('\n', stderr);
   std::fflush(stderr);
 }

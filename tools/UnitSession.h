@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CliMessageBoxes.h"
 #include "EventLoop.h"
@@ -26,27 +27,45 @@ struct PortArgs {
   std::string baud;
   bool force = false;  // answer OK to "connect anyway?"
   std::string trace;   // "": none
+  // Where a command takes several units: every --port and every --device
+  // given, in order (port and device stay unset).
+  std::vector<int> ports;
+  std::vector<std::string> devices;
 };
 
 // Puts the port options on a command: exactly one of --port, --device and
-// --port-serial (and --auto where withAuto), --baud with defaultBaud, which
-// it returns, and --trace.
-CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud);
+// --port-serial (and --auto where withAuto), each given once or, where
+// several, --port and --device as often as there are units; --baud with
+// defaultBaud, which it returns; and --trace.
+CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud,
+                            bool several = false);
 
 class UnitSession {
+  std::unique_ptr<EventLoop> ownLoop_;  // unless the session runs on a loop shared with others
+
  public:
   // command names the tool's command in its messages. A trace file that
   // can't be written is a usage error (CLI::ValidationError), raised before
-  // anything is sent.
-  UnitSession(std::string command, bool force, const std::string& tracePath = "");
+  // anything is sent. Several sessions may share one loop, each with its own
+  // port, connection and sequencer.
+  UnitSession(std::string command, bool force, const std::string& tracePath = "", EventLoop* sharedLoop = nullptr);
   ~UnitSession();
 
-  EventLoop Loop;
+  EventLoop& Loop;
   LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
   CliMessageBoxes Boxes;
   WizardCore Core;
   // The port where a failed connection found a unit in its boot loader.
   std::string BootLoaderPort;
+  // Every line the session prints about its unit goes through it; on
+  // stderr unless replaced (several units prefix their lines with the port).
+  std::function<void(const std::string& line)> Say;
+  // The message that ended the last connection attempt or upgrade.
+  std::string Failure;
+  // The upgrade's progress bar on a terminal, drawn by the session itself
+  // unless DrawsBar is off (several units draw theirs in lines of their own).
+  std::string Bar;
+  bool DrawsBar = true;
 
   // The COM number --port, --device or --port-serial names; "" after a
   // message when the device is no serial port of this machine, or when no
@@ -55,6 +74,12 @@ class UnitSession {
   // Connects as the wizard does and reports the ports Auto tries; true once
   // the unit has answered. The first failure ends the attempt.
   bool Connect(const PortArgs& args);
+  // The same in three steps, so that several units connect at once: start
+  // (false after a message when the port names nothing), let the loop run
+  // while Connecting(), then the result.
+  bool StartConnect(const PortArgs& args);
+  bool Connecting() const;
+  bool EndConnect();
   // Opens the port at the rate given without asking the unit anything, as
   // the engineering page finds it.
   bool OpenDirect(const PortArgs& args);
@@ -64,6 +89,11 @@ class UnitSession {
   // Runs the upgrade started by start() until it has succeeded or failed,
   // showing its progress; the exit status.
   int RunUpgrade(const std::function<bool()>& start);
+  // The same in three steps: start, let the loop run while Upgrading(),
+  // then the exit status.
+  bool StartUpgrade(const std::function<bool()>& start);
+  bool Upgrading() const;
+  int EndUpgrade();
   // Waits until what was last written has left the port, before it closes.
   void LetOutputLeave();
   // The command's exit status, traced as the outcome.
@@ -74,13 +104,20 @@ class UnitSession {
   std::string PortOfSerial(const std::string& serial);
   // The port as the trace reports it: its name, device and line settings.
   std::string TracedPort() const;
+  // Says text as the command's own message and keeps it as the Failure.
+  void Fail(const std::string& text);
 
   std::string command_;
   std::unique_ptr<SessionTrace> trace_;
+  std::string autoShown_;  // the port and rate Auto was last reported trying
+  std::chrono::steady_clock::time_point upgradeBegan_{};
   bool upgradeEnded_ = false;  // a pass failed and the wizard was reset
   int lastTenth_ = -1;
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
+
+// "2 min 05 s", "42 s"
+std::string Duration(std::chrono::seconds s);
 
 // The position of a rate ("38400") in the serial-port page's list.
 int BaudPosition(const std::string& rate);

@@ -15,7 +15,8 @@ Result Stderr(const std::string& args) {
 
 TEST(CommandLine, HelpOfEveryCommandShowsItsUsage) {
   for (const std::string command :
-       {"", "connect", "baud", "ports", "sim", "firmware", "firmware info", "firmware dump", "firmware pack"}) {
+       {"", "connect", "upgrade", "baud", "ports", "sim", "firmware", "firmware info", "firmware dump",
+        "firmware pack"}) {
     const Result r = Stdout(command + " --help");
     EXPECT_EQ(r.status, 0) << command << "\n" << r.output;
     EXPECT_NE(r.output.find("usage: kq30 " + command), std::string::npos) << command << "\n" << r.output;
@@ -57,6 +58,12 @@ TEST(CommandLine, MalformedValuesNameTheirOptionAndExitTwo) {
       {"baud --port 3 --rs232 1200 --nmea 4800", "kq30 baud: --rs232: 1200 not in"},
       {"baud --port 3 --rs232 4800 --nmea 9600", "--nmea: 9600 not in"},
       {"baud --port 3 --nmea 4800", "--rs232 is required"},
+      {"upgrade --port 3 --port 4 --station", "kq30 upgrade: --station: takes one --port or --device"},
+      {"upgrade --auto --station", "--station: takes one --port or --device"},
+      {"upgrade --port 3 --port 4 --recover", "--recover: takes one --port or --device, or --auto"},
+      {"upgrade --port 3 --count 2", "--count requires --station"},
+      {"upgrade --port 3 --station --count 0", "--count: 0 is not from 1 to 1000000"},
+      {"upgrade --auto --recover --report r.csv", "--recover excludes --report"},
       {"sim --baud 0", "kq30 sim: --baud: 0 is not from 1 to 4000000"},
       {"sim --nmea-baud ' 9600'", "--nmea-baud: ' 9600' is not a whole number"},
       {"sim --answer-after -1", "--answer-after: '-1' is not a whole number"},

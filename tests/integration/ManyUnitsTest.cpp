@@ -1,0 +1,223 @@
+// kq30 upgrade on more than one unit: several ports at once, every unit
+// Auto finds, and a station upgrading unit after unit on one port. The
+// units are simulated in this process; the tool runs as a child.
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "IntegrationSupport.h"
+#include "device/FirmwareImage.h"
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+namespace {
+std::string Quoted(const fs::path& p) { return "'" + p.string() + "'"; }
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The report's rows after its header, each as its fields, quotes undone.
+std::vector<std::vector<std::string>> CsvRows(const fs::path& p) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> row(1);
+  bool quoted = false;
+  const std::string text = ReadAll(p);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') row.back() += text[++i];
+    else if (c == '"') quoted = !quoted;
+    else if (!quoted && c == ',') row.emplace_back();
+    else if (!quoted && c == '\n') rows.push_back(std::exchange(row, std::vector<std::string>(1)));
+    else if (quoted || c != '\r') row.back() += c;
+  }
+  EXPECT_FALSE(rows.empty());
+  if (!rows.empty()) {
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"time", "port", "serial_code", "model", "version_before",
+                                                 "version_after", "outcome", "seconds"}));
+    rows.erase(rows.begin());
+  }
+  return rows;
+}
+
+bool FlashHolds(const SimulatedUnit& unit, const FirmwareFile& file) {
+  const auto flash = unit.Flash();
+  return std::equal(file.FirmwareImage.begin(), file.FirmwareImage.begin() + file.ProgramLength(), flash.begin());
+}
+
+// The tool running in the background, its output into a file.
+class Background {
+ public:
+  Background(const std::string& args, fs::path log) : log_(std::move(log)) {
+    const std::string command = "exec " + Tool() + " " + args + " >" + Quoted(log_) + " 2>&1";
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+  }
+  ~Background() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Waits up to limit for what() to hold of the output so far.
+  bool Shows(const std::function<bool(const std::string&)>& what, std::chrono::seconds limit) const {
+    for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(100ms))
+      if (what(ReadAll(log_))) return true;
+    return false;
+  }
+  void Signal(int signal) const { kill(pid_, signal); }
+  // The exit status, or -1 when it did not exit within limit (or died by a signal).
+  int Exit(std::chrono::seconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(100ms)) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+    }
+    return -1;
+  }
+  std::string Output() const { return ReadAll(log_); }
+
+ private:
+  fs::path log_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+class ManyUnits : public ::testing::Test {
+ protected:
+  TestPortFolder folder;
+  const fs::path report = folder.Path() / "report.csv";
+  const fs::path log = folder.Path() / "log";
+  const FirmwareFile image = LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE);
+  const std::string firmware = std::string(" --firmware ") + Quoted(KQ30_SAMPLE_FIRMWARE);
+};
+}  // namespace
+
+TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
+  std::vector<std::unique_ptr<SimulatedUnit>> units;
+  for (int port : {3, 4, 5}) {
+    SimOptions o = UnitOn(folder, port, 38400);
+    if (port == 4) o.ModelId = "KQ-30, \"B\"";  // a field the report must quote
+    if (port == 5) o.NoAckRequest = 50;          // its 50th block goes unacknowledged
+    units.push_back(std::make_unique<SimulatedUnit>(o));
+    units.back()->Start();
+  }
+  const auto began = std::chrono::steady_clock::now();
+  const Result r = RunShell(Tool() + " upgrade --port 3 --port 4 --port 5 --baud 38400 --yes --report " +
+                            Quoted(report) + firmware);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_TRUE(FlashHolds(*units[0], image));
+  EXPECT_TRUE(FlashHolds(*units[1], image));
+  EXPECT_EQ(units[0]->SoftwareVersion(), "SAMPLE 1.10");
+  EXPECT_TRUE(units[2]->InBootLoader());
+  // The failure neither stopped nor slowed the others: all at once take
+  // about as long as one (30 s being the bound of one alone).
+  EXPECT_LT(seconds, 30);
+  const auto rows = CsvRows(report);
+  ASSERT_EQ(rows.size(), 3u) << ReadAll(report);
+  const std::vector<std::vector<std::string>> expected{
+      {"COM3", "SIM0000001", "KQ-30", "1.05", "SAMPLE 1.10", "upgraded"},
+      {"COM4", "SIM0000001", "KQ-30, \"B\"", "1.05", "SAMPLE 1.10", "upgraded"},
+      {"COM5", "SIM0000001", "KQ-30", "1.05", "", "failed: Programming Fail! Please try again."}};
+  for (const auto& want : expected) {
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[1] == want[0]; });
+    ASSERT_NE(row, rows.end()) << want[0];
+    ASSERT_EQ(row->size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(row->begin() + 1, row->begin() + 7), want);
+  }
+  // The table, after the progress, names every unit's outcome.
+  const auto line = r.output.find("\nCOM5 ");
+  ASSERT_NE(line, std::string::npos) << r.output;
+  EXPECT_NE(r.output.substr(line, r.output.find('\n', line + 1) - line).find("failed: Programming Fail!"),
+            std::string::npos)
+      << r.output;
+
+  const Result recovered =
+      RunShell(Tool() + " upgrade --port 5 --baud 38400 --recover --yes" + firmware);
+  EXPECT_EQ(recovered.status, 0) << recovered.output;
+  EXPECT_TRUE(FlashHolds(*units[2], image));
+  EXPECT_EQ(units[2]->SoftwareVersion(), "SAMPLE 1.10");
+}
+
+TEST_F(ManyUnits, AutoUpgradesEveryUnitItFindsAtItsOwnRate) {
+  SimulatedUnit slow(UnitOn(folder, 3, 38400)), fast(UnitOn(folder, 4, 115200));
+  slow.Start();
+  fast.Start();
+  const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade --auto --yes" + firmware);
+  EXPECT_EQ(r.status, 0) << r.output;
+  for (const SimulatedUnit* unit : {&slow, &fast}) {
+    EXPECT_TRUE(FlashHolds(*unit, image));
+    EXPECT_EQ(unit->SoftwareVersion(), "SAMPLE 1.10");
+  }
+  EXPECT_NE(r.output.find("COM3: unit_version: 1.05"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("COM4: unit_version: 1.05"), std::string::npos) << r.output;
+  // The search ends quietly once every port is taken.
+  EXPECT_EQ(r.output.find("All serial ports are occupied"), std::string::npos) << r.output;
+}
+
+TEST_F(ManyUnits, AStationUpgradesTheNextUnitOnlyOnceTheLastHasGone) {
+  auto unit = std::make_unique<SimulatedUnit>(UnitOn(folder, 3, 38400));
+  unit->Start();
+  Background station("upgrade --port 3 --baud 38400 --station --count 2 --yes --report " + Quoted(report) + firmware,
+                     log);
+  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("disconnect the unit") != std::string::npos; },
+                            60s))
+      << station.Output();
+  // Still connected, the upgraded unit is not upgraded again.
+  const std::size_t requests = unit->BootRequests().size();
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(unit->BootRequests().size(), requests);
+  EXPECT_FALSE(unit->InBootLoader());
+  unit.reset();
+  ASSERT_TRUE(station.Shows([](const std::string& out) { return Count(out, "waiting for a unit") == 2; }, 10s))
+      << station.Output();
+  std::this_thread::sleep_for(2s);  // the time a hand takes to change units
+  SimOptions second = UnitOn(folder, 3, 38400);
+  second.ModelId = "KQ-30B";
+  unit = std::make_unique<SimulatedUnit>(second);
+  unit->Start();
+  EXPECT_EQ(station.Exit(60s), 0) << station.Output();
+  EXPECT_TRUE(FlashHolds(*unit, image));
+  const auto rows = CsvRows(report);
+  ASSERT_EQ(rows.size(), 2u) << ReadAll(report);
+  EXPECT_EQ(rows[0][3], "KQ-30");
+  EXPECT_EQ(rows[1][3], "KQ-30B");
+  for (const auto& row : rows) EXPECT_EQ(row[6], "upgraded");
+}
+
+TEST_F(ManyUnits, CtrlCAtAStationLetsTheUpgradeUnderWayFinishThenStops) {
+  SimulatedUnit unit(UnitOn(folder, 3, 38400));
+  unit.Start();
+  Background station("upgrade --port 3 --baud 38400 --station --yes" + firmware, log);
+  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("Programming") != std::string::npos; }, 60s))
+      << station.Output();
+  station.Signal(SIGINT);
+  EXPECT_EQ(station.Exit(60s), 0) << station.Output();
+  EXPECT_TRUE(FlashHolds(unit, image));
+  EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
+  const std::string out = station.Output();
+  EXPECT_NE(out.find("COM3: stopped"), std::string::npos) << out;
+  EXPECT_EQ(Count(out, "waiting for a unit"), 1u) << out;
+}

@@ -1,0 +1,367 @@
+#include "UpgradeMany.h"
+
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <utility>
+
+#include "Console.h"
+#include "StopRequest.h"
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+// A unit's line in the closing table and in the report.
+struct UnitRow {
+  std::string Port, SerialCode, Model, VersionBefore, VersionAfter, Outcome;
+  std::chrono::seconds Took{};
+  bool Upgraded = false;
+};
+
+// The port and the identity the unit answered with.
+void Identify(UnitRow& row, const UnitSession& session) {
+  const DeviceLink& link = session.Core.Link;
+  row.Port = "COM" + session.Core.Conn.Page.ComPortText;
+  row.SerialCode = Printable(link.DeviceInfo.ModelSerialCode);
+  row.Model = Printable(link.DeviceInfo.ModelId);
+  row.VersionBefore = Printable(link.OriginalVersion);
+}
+
+void Conclude(UnitRow& row, const UnitSession& session, bool upgraded, Clock::time_point began) {
+  row.Upgraded = upgraded;
+  row.VersionAfter = upgraded ? Printable(session.Core.Firmware.Version) : "";
+  row.Outcome = upgraded ? "upgraded" : "failed: " + Printable(session.Failure);
+  row.Took = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
+}
+
+// A CSV field: quoted when it holds a separator, a quote or a line break,
+// its quotes doubled.
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+// --report: one row per unit appended as the unit is done, so that the
+// rows so far survive whatever comes later; a header starts an empty file.
+class Report {
+ public:
+  // False after a message when the file does not open for appending.
+  bool Open(const std::string& path) {
+    if (path.empty()) return true;
+    std::error_code error;
+    const bool fresh = std::filesystem::file_size(path, error) == 0 || error;
+    file_.open(path, std::ios::app | std::ios::binary);
+    if (!file_) {
+      std::fprintf(stderr, "kq30 upgrade: cannot append to the report %s\n", Printable(path).c_str());
+      return false;
+    }
+    if (fresh) file_ << "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n" << std::flush;
+    return true;
+  }
+
+  void Append(const UnitRow& row) {
+    if (!file_.is_open()) return;
+    const std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    for (const std::string& field : {std::string(stamp), row.Port, row.SerialCode, row.Model, row.VersionBefore,
+                                     row.VersionAfter, row.Outcome})
+      file_ << CsvField(field) << ',';
+    file_ << row.Took.count() << "\r\n" << std::flush;
+  }
+
+ private:
+  std::ofstream file_;
+};
+
+// The closing table on stdout, its columns as wide as their widest entry.
+void PrintTable(const std::vector<UnitRow>& rows) {
+  std::vector<std::vector<std::string>> lines{{"port", "serial_code", "model", "before", "after", "outcome", "time"}};
+  for (const UnitRow& r : rows)
+    lines.push_back({r.Port, r.SerialCode, r.Model, r.VersionBefore, r.VersionAfter.empty() ? "-" : r.VersionAfter,
+                     r.Outcome, Duration(r.Took)});
+  std::vector<std::size_t> widths(lines[0].size(), 0);
+  for (const auto& line : lines)
+    for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
+  for (const auto& line : lines) {
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i)
+      text += i + 1 < line.size() ? line[i] + std::string(widths[i] - line[i].size() + 2, ' ') : line[i];
+    std::printf("%s\n", text.c_str());
+  }
+  std::fflush(stdout);
+}
+
+bool EveryUnitUpgraded(const std::vector<UnitRow>& rows) {
+  return std::all_of(rows.begin(), rows.end(), [](const UnitRow& r) { return r.Upgraded; });
+}
+
+// One of the units upgraded at the same time.
+struct Unit {
+  std::string name;  // how its lines start until it has answered: "COM3", a device
+  std::unique_ptr<UnitSession> session;
+  UnitRow row;
+  Clock::time_point began;
+  bool connecting = false, connected = false, upgrading = false;
+
+  std::string Label() const { return row.Port.empty() ? name : row.Port; }
+  // Its line on a terminal.
+  std::string Line() const {
+    std::string state = upgrading     ? (session->Bar.empty() ? "starting" : session->Bar)
+                        : connecting  ? "connecting"
+                        : !row.Outcome.empty() ? row.Outcome + " (" + Duration(row.Took) + ")"
+                                               : "connected";
+    return Label() + "  " + (row.VersionBefore.empty() ? "-" : row.VersionBefore) + "  " + state;
+  }
+};
+
+// What the units print: on a terminal a line per unit drawn again in place,
+// with their messages above it; otherwise each message as a line of a log.
+class UnitLines {
+ public:
+  explicit UnitLines(const std::deque<Unit>& units) : units_(units), terminal_(IsTerminal(stderr)) {}
+
+  void Say(const Unit& unit, const std::string& line) {
+    Clear();
+    std::fprintf(stderr, "%s: %s\n", unit.Label().c_str(), line.c_str());
+    Draw();
+  }
+
+  void Draw() {
+    if (!terminal_) return;
+    Clear();
+    for (const Unit& unit : units_) std::fprintf(stderr, "\r\033[K%s\n", unit.Line().c_str());
+    drawn_ = static_cast<int>(units_.size());
+    std::fflush(stderr);
+  }
+
+  // The lines go, before the table or a question.
+  void Clear() {
+    if (drawn_ > 0) std::fprintf(stderr, "\033[%dA\033[J", drawn_);
+    drawn_ = 0;
+  }
+
+ private:
+  const std::deque<Unit>& units_;
+  const bool terminal_;
+  int drawn_ = 0;
+};
+
+// Runs the loop, drawing the lines every 200 ms, while busy() holds.
+void RunWhile(EventLoop& loop, UnitLines& lines, const std::function<bool()>& busy) {
+  while (busy()) {
+    loop.RunUntil([&] { return !busy(); }, 200ms);
+    lines.Draw();
+  }
+}
+}  // namespace
+
+bool Confirmed(bool yes, const std::string& question) {
+  if (yes) return true;
+  std::fprintf(stderr, "%s [y/N] ", question.c_str());
+  std::fflush(stderr);
+  std::string answer;
+  if (!std::getline(std::cin, answer)) answer.clear();
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
+  Report report;
+  if (!report.Open(a.report)) return 1;
+  EventLoop loop;
+  std::deque<Unit> units;  // a deque: the sessions' messages hold on to their unit
+  UnitLines lines(units);
+  std::vector<UnitRow> rows;
+  const auto sayFor = [&lines](const Unit& u) {
+    return [&lines, &u](const std::string& line) { lines.Say(u, line); };
+  };
+  const auto add = [&](const std::string& name) -> Unit& {
+    Unit& u = units.emplace_back();
+    u.name = name;
+    u.session = std::make_unique<UnitSession>("upgrade", a.port.force, "", &loop);
+    u.session->Core.Firmware = firmware;
+    u.session->DrawsBar = false;
+    u.session->Say = sayFor(u);
+    return u;
+  };
+  const auto startConnect = [&](Unit& u, const PortArgs& port) {
+    u.began = Clock::now();
+    u.connecting = u.session->StartConnect(port);
+  };
+  const auto endConnect = [&](Unit& u) {
+    u.connecting = false;
+    u.connected = u.session->EndConnect();
+    if (u.connected) Identify(u.row, *u.session);
+  };
+  const auto conclude = [&](Unit& u, bool upgraded) {
+    Conclude(u.row, *u.session, upgraded, u.began);
+    report.Append(u.row);
+    rows.push_back(u.row);
+  };
+
+  if (a.port.automatic) {
+    // Auto finds one unit per attempt and keeps its port, so the next
+    // attempt passes it over; the attempt that finds none ends the search.
+    for (;;) {
+      Unit& u = add("auto");
+      // After the first unit, an attempt that finds none only ends the search: it says nothing.
+      if (units.size() > 1) u.session->Say = [](const std::string&) {};
+      startConnect(u, a.port);
+      RunWhile(loop, lines, [&] { return u.session->Connecting(); });
+      endConnect(u);
+      if (!u.connected) {
+        units.pop_back();
+        break;
+      }
+      u.session->Say = sayFor(u);
+    }
+    if (units.empty()) return 1;
+  } else {
+    for (int n : a.port.ports) {
+      PortArgs port = a.port;
+      port.port = n;
+      startConnect(add("COM" + std::to_string(n)), port);
+    }
+    for (const std::string& device : a.port.devices) {
+      PortArgs port = a.port;
+      port.device = device;
+      startConnect(add(device), port);
+    }
+    RunWhile(loop, lines, [&] {
+      return std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.session->Connecting(); });
+    });
+    for (Unit& u : units) {
+      endConnect(u);
+      if (!u.connected) conclude(u, false);
+    }
+  }
+
+  // Every unit's version beside the file's, and one question for them all.
+  lines.Clear();
+  const auto connected = std::count_if(units.begin(), units.end(), [](const Unit& u) { return u.connected; });
+  for (const Unit& u : units)
+    if (u.connected)
+      std::printf("%s: unit_version: %s (%s %s)\n", u.row.Port.c_str(), u.row.VersionBefore.c_str(),
+                  u.row.Model.c_str(), u.row.SerialCode.c_str());
+  std::printf("file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
+  std::fflush(stdout);
+  if (connected > 0 && !Confirmed(a.yes, "Write firmware " + Printable(firmware.Version) + " into the " +
+                                             std::to_string(connected) +
+                                             " units above? Keep them powered and connected until it is done.")) {
+    for (Unit& u : units) u.session->Core.Conn.EndWantedConnection();
+    std::fprintf(stderr, "not upgraded\n");
+    return 1;
+  }
+
+  // Continue, then Yes on each unit's version page; each starts with its
+  // boot-loader pause, during which the loop runs the units started before.
+  for (Unit& u : units) {
+    if (!u.connected) continue;
+    u.session->Core.Conn.SB_COMPortDetectContinueClick();
+    u.began = Clock::now();
+    u.upgrading = u.session->StartUpgrade([&u] { return u.session->Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); });
+    if (!u.upgrading) conclude(u, false);
+  }
+  const auto ended = [](const Unit& u) { return u.upgrading && !u.session->Upgrading(); };
+  while (std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.upgrading; })) {
+    loop.RunUntil([&] { return std::any_of(units.begin(), units.end(), ended); }, 200ms);
+    for (Unit& u : units) {
+      if (!ended(u)) continue;
+      u.upgrading = false;
+      conclude(u, u.session->EndUpgrade() == 0);
+    }
+    lines.Draw();
+  }
+  lines.Clear();
+  PrintTable(rows);
+  return EveryUnitUpgraded(rows) ? 0 : 1;
+}
+
+namespace {
+// Connection attempts on the station's port, quietly, until one succeeds
+// (true) or Ctrl+C (false). A failed attempt is only a port without a unit
+// yet, tried again a second later.
+bool WaitForUnit(UnitSession& session, const PortArgs& port) {
+  const auto say = std::exchange(session.Say, [](const std::string&) {});
+  bool connected = false;
+  while (!connected && !StopRequested()) {
+    if (session.StartConnect(port))
+      session.Loop.RunUntil([&] { return !session.Connecting() || StopRequested(); }, std::chrono::minutes(1));
+    connected = session.EndConnect() && !StopRequested();
+    if (!connected) session.Loop.RunUntil(StopRequested, 1s);
+  }
+  session.Say = say;
+  return connected;
+}
+
+// Until the upgraded unit has gone: it still answers, or waits in its boot
+// loader after a failure. False on Ctrl+C.
+bool WaitUntilGone(UnitSession& session, const PortArgs& port) {
+  const auto say = std::exchange(session.Say, [](const std::string&) {});
+  bool gone = false;
+  while (!gone && !StopRequested()) {
+    session.BootLoaderPort.clear();
+    if (session.StartConnect(port))
+      session.Loop.RunUntil([&] { return !session.Connecting() || StopRequested(); }, std::chrono::minutes(1));
+    const bool answered = session.EndConnect();
+    session.Core.Conn.EndWantedConnection();  // the next attempt starts afresh
+    gone = !answered && session.BootLoaderPort.empty() && !StopRequested();
+    if (!gone) session.Loop.RunUntil(StopRequested, 1s);
+  }
+  session.Say = say;
+  return gone;
+}
+}  // namespace
+
+int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
+  Report report;
+  if (!report.Open(a.report)) return 1;
+  const std::string port = a.port.device.empty() ? "COM" + std::to_string(a.port.port) : a.port.device;
+  std::printf("file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
+  std::fflush(stdout);
+  if (!Confirmed(a.yes, "Write firmware " + Printable(firmware.Version) + " into each unit connected to " + port +
+                            "? Keep each powered and connected until it is done.")) {
+    std::fprintf(stderr, "not upgraded\n");
+    return 1;
+  }
+  CatchStopRequests();
+  std::vector<UnitRow> rows;
+  while (a.count == 0 || static_cast<int>(rows.size()) < a.count) {
+    std::fprintf(stderr, "%s: waiting for a unit (Ctrl+C stops)\n", port.c_str());
+    // A session of its own for each unit.
+    UnitSession session("upgrade", a.port.force);
+    session.Core.Firmware = firmware;
+    if (!WaitForUnit(session, a.port)) break;
+    UnitRow& row = rows.emplace_back();
+    Identify(row, session);
+    session.Say = [&row](const std::string& line) { std::fprintf(stderr, "%s: %s\n", row.Port.c_str(), line.c_str()); };
+    session.Say("unit_version: " + row.VersionBefore + " (" + row.Model + " " + row.SerialCode + ")");
+    // From Yes on, Ctrl+C waits for the upgrade's end.
+    session.Core.Conn.SB_COMPortDetectContinueClick();
+    const auto began = Clock::now();
+    const bool upgraded = session.RunUpgrade([&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); }) == 0;
+    Conclude(row, session, upgraded, began);
+    report.Append(row);
+    session.Core.Conn.EndWantedConnection();
+    if (StopRequested() || static_cast<int>(rows.size()) == a.count) break;
+    session.Say("done; disconnect the unit and connect the next");
+    if (!WaitUntilGone(session, a.port)) break;
+  }
+  if (StopRequested()) std::fprintf(stderr, "%s: stopped\n", port.c_str());
+  PrintTable(rows);
+  return EveryUnitUpgraded(rows) ? 0 : 1;
+}

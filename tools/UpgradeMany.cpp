@@ -1,6 +1,5 @@
 #include "UpgradeMany.h"
 
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

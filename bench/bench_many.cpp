@@ -4,14 +4,13 @@
 // Each unit has its line to itself, so four should take about the time of
 // one; four_over_one is the ratio. A long run: about six minutes.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
+#include "BenchPortFolder.h"
 #include "UpgradeMany.h"
 #include "sim/SimulatedUnit.h"
 
@@ -45,11 +44,8 @@ double UpgradeUnits(int count, const std::filesystem::path& folder, const Firmwa
 }
 
 void FourUnitsBesideOne(benchmark::State& state) {
-  const auto folder = std::filesystem::temp_directory_path() / ("kq30-bench-many-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  setenv("KQ30_PORT_DIR", folder.c_str(), 1);
-  setenv("KQ30_NO_KERNEL_PORTS", "1", 1);
+  const BenchPortFolder ports("kq30-bench-many");
+  const std::filesystem::path& folder = ports.Path;
   const FirmwareFile firmware = LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE);
   for (auto _ : state) {
     const double one = UpgradeUnits(1, folder, firmware);
@@ -63,7 +59,6 @@ void FourUnitsBesideOne(benchmark::State& state) {
     state.counters["four_s"] = four;
     state.counters["four_over_one"] = four / one;
   }
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(FourUnitsBesideOne)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 }  // namespace

@@ -9,10 +9,9 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
+#include "BenchPortFolder.h"
 #include "UnitSession.h"
 #include "device/BootPacket.h"
 #include "sim/SimulatedUnit.h"
@@ -41,11 +40,8 @@ double LineBytes(const SimulatedUnit& unit, const std::string& version) {
 }
 
 void WholeUpgradeAt38400(benchmark::State& state) {
-  const auto folder = std::filesystem::temp_directory_path() / ("kq30-bench-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
-  setenv("KQ30_PORT_DIR", folder.c_str(), 1);
-  setenv("KQ30_NO_KERNEL_PORTS", "1", 1);
+  const BenchPortFolder ports("kq30-bench");
+  const std::filesystem::path& folder = ports.Path;
   for (auto _ : state) {
     SimOptions options;
     options.Baud = 38400;
@@ -83,7 +79,6 @@ void WholeUpgradeAt38400(benchmark::State& state) {
     state.counters["total_s"] = seconds;
     state.counters["over_floor_%"] = (seconds / floor - 1) * 100;
   }
-  std::filesystem::remove_all(folder);
 }
 BENCHMARK(WholeUpgradeAt38400)
     ->ArgNames({"adapter_latency_ms", "traced"})

@@ -1,7 +1,7 @@
 # Cross-building the core, the kq30 tool and the core's tests for 64-bit
 # Windows with Debian's mingw-w64 compilers of the posix thread model
-# (std::thread needs it). The programs are linked statically, so they run
-# without the compiler's DLLs, and under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
+# (std::thread needs it), run under Wine through CMAKE_CROSSCOMPILING_EMULATOR.
+# Qt for Windows is built with this file as well (scripts/qt-windows).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
@@ -12,5 +12,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

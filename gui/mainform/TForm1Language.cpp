@@ -50,9 +50,9 @@ void SetCharset(QWidget* widget, int charset) {
       QStringLiteral("\nQWidget { font-family: \"%1\"; }").arg(families.join(QStringLiteral("\", \""))));
 }
 
-// Qt's own texts for the language, from Qt's translations folder, else from
-// the folder "translations" beside the program, where a Windows installation
-// keeps them. English needs none.
+// Qt's own texts for the language (the standard buttons are qtbase's), from
+// Qt's translations folder, else from the folder "translations" beside the
+// program, where a Windows installation keeps them. English needs none.
 void LoadQtTexts(QTranslator& translator, int languageIndex) {
   QCoreApplication::removeTranslator(&translator);
   const QString locale = languageIndex == 1   ? QStringLiteral("zh_TW")
@@ -61,7 +61,7 @@ void LoadQtTexts(QTranslator& translator, int languageIndex) {
   if (locale.isEmpty()) return;
   for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
                                 QCoreApplication::applicationDirPath() + QStringLiteral("/translations")})
-    if (translator.load(QStringLiteral("qt_") + locale, folder)) {
+    if (translator.load(QStringLiteral("qtbase_") + locale, folder)) {
       QCoreApplication::installTranslator(&translator);
       return;
     }

@@ -174,7 +174,7 @@ class LanguageTest : public QObject, WizardInOwnHome {
     StartWithSetting("0");
     const std::string folder = QFile::encodeName(home->path()).toStdString() + "/Programm-\xE4/";
     std::filesystem::create_directories(folder + "Lang");
-    std::ofstream(folder + "Lang/ReadMe-EN.txt") << "read-me beside the program\r\n";
+    std::ofstream(folder + "Lang/ReadMe-EN.txt", std::ios::binary) << "read-me beside the program\r\n";
     form->ProgramDir = folder;
     Find<QAction>(form, "mnuLangEnglish")->trigger();
     const QString readMe = ReadMe();

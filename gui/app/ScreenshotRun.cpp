@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QDir>
+#include <QFontInfo>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -83,6 +84,9 @@ void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
                  windows.Form1->LanguageIndex,
                  Control<QAbstractButton>(windows.Form1.get(), "OpenPort")->text().toUtf8().constData(),
                  Control<QLineEdit>(windows.Form1.get(), "LabeledEdit_Firmware_File_Version")->text().toUtf8().constData());
+    // The font the system found for the language's texts.
+    std::fprintf(stderr, "screenshots: the Connect button is drawn in \"%s\"\n",
+                 QFontInfo(Control<QAbstractButton>(windows.Form1.get(), "OpenPort")->font()).family().toUtf8().constData());
     QDir dir(folder);
     dir.mkpath(QStringLiteral("."));
     TForm1* form = windows.Form1.get();

@@ -7,7 +7,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QDir>
-#include <QFontInfo>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -73,6 +75,20 @@ void TakeUpgradePictures(TForm1* form, const QDir& dir, int port) {
   });
 }
 
+// The fonts the system found for a button's text, in the order of its
+// glyphs: a family without the language's characters hands them to the
+// next one that has them.
+QString DrawnIn(QAbstractButton* button) {
+  QTextLayout layout(button->text(), button->font());
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  QStringList families;
+  for (const QGlyphRun& run : layout.glyphRuns())
+    if (!families.contains(run.rawFont().familyName())) families << run.rawFont().familyName();
+  return families.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
@@ -84,9 +100,8 @@ void StartScreenshotRun(WizardWindows& windows, const QString& folder) {
                  windows.Form1->LanguageIndex,
                  Control<QAbstractButton>(windows.Form1.get(), "OpenPort")->text().toUtf8().constData(),
                  Control<QLineEdit>(windows.Form1.get(), "LabeledEdit_Firmware_File_Version")->text().toUtf8().constData());
-    // The font the system found for the language's texts.
-    std::fprintf(stderr, "screenshots: the Connect button is drawn in \"%s\"\n",
-                 QFontInfo(Control<QAbstractButton>(windows.Form1.get(), "OpenPort")->font()).family().toUtf8().constData());
+    std::fprintf(stderr, "screenshots: the Connect button's text is drawn in \"%s\"\n",
+                 DrawnIn(Control<QAbstractButton>(windows.Form1.get(), "OpenPort")).toUtf8().constData());
     QDir dir(folder);
     dir.mkpath(QStringLiteral("."));
     TForm1* form = windows.Form1.get();

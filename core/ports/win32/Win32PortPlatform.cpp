@@ -194,6 +194,12 @@ PortProbe Win32PortPlatform::ProbePort(const PortInfo& port) {
   HANDLE h = kernel_.CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = kernel_.GetLastError();
+    // Wine's COM names lead to any Unix path; a folder refuses the open as
+    // a busy port does.
+    const DWORD attributes = error == ERROR_ACCESS_DENIED ? kernel_.GetFileAttributesA(path->c_str())
+                                                          : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return ProbeFromError(ERROR_NOT_SUPPORTED, "");
     return ProbeFromError(error, SystemMessage(error));
   }
   DCB line{};

@@ -38,6 +38,7 @@ class ScriptedKernel32 : public Kernel32 {
 
   // The script.
   DWORD openError = ERROR_SUCCESS;
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;  // what GetFileAttributesA says of any name
   std::deque<Wait> waits;
   DCB state{};  // what GetCommState reports
   std::string input;
@@ -104,6 +105,7 @@ class ScriptedKernel32 : public Kernel32 {
     return ::SetEvent(waitEvent_);
   }
 
+  DWORD GetFileAttributesA(LPCSTR) override { return attributes; }
   BOOL CloseHandle(HANDLE object) override {
     --openHandles;
     return object == kFile || ::CloseHandle(object);

@@ -187,6 +187,13 @@ TEST(Win32PortPlatform, SerialCommPortsBesideThePortsClass) {
   }
   EXPECT_TRUE(platform.ProbePort({21, "\\\\.\\COM21", ""}).Openable);
   EXPECT_EQ(kernel.name, "\\\\.\\COM21");
+
+  // Wine's COM name may lead to a folder, which refuses the open as a busy
+  // port does.
+  kernel.openError = ERROR_ACCESS_DENIED;
+  EXPECT_EQ(platform.ProbePort({21, "\\\\.\\COM21", ""}).Why, "busy: in use by this or another program");
+  kernel.attributes = FILE_ATTRIBUTE_DIRECTORY;
+  EXPECT_EQ(platform.ProbePort({21, "\\\\.\\COM21", ""}).Why, "not a serial device");
 }
 
 // The watcher's own window (other test programs may have theirs).

@@ -1,8 +1,9 @@
 #pragma once
 // The calls of the Windows port table: SetupAPI's device lists, a device's
-// registry key, the registry's list of serial ports and device notifications, one virtual method per call with
-// the Windows signatures, so that a test can stand in for the system's
-// devices. RealSetupApi() forwards to the system.
+// registry key, the registry's list of serial ports and device
+// notifications, one virtual method per call with the Windows signatures, so
+// that a test can stand in for the system's devices. RealSetupApi() forwards
+// to the system.
 // clang-format off
 #include <windows.h>
 #include <dbt.h>

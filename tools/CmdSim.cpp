@@ -1,5 +1,7 @@
 // kq30 sim: a simulated KQ-30 on a pseudo-terminal, linked into the port
-// folder as a COM port, until stopped.
+// folder as a COM port, until stopped. SIGUSR1 plugs its cable in again (a
+// fresh pseudo-terminal under the same COM number, the unit as it was), as
+// after --unplug-at.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;
+volatile std::sig_atomic_t replugRequested = 0;
 
 int RunSim(const SimOptions& o) {
   SimulatedUnit unit(o);
@@ -29,9 +32,17 @@ int RunSim(const SimOptions& o) {
   std::fflush(stdout);
   std::signal(SIGINT, [](int) { stopRequested = 1; });
   std::signal(SIGTERM, [](int) { stopRequested = 1; });
+  std::signal(SIGUSR1, [](int) { replugRequested = 1; });
   while (!stopRequested) {
     timespec pause{0, 100 * 1000 * 1000};
     nanosleep(&pause, nullptr);
+    if (replugRequested) {
+      replugRequested = 0;
+      unit.Replug();
+      std::printf("plugged in again on COM%d (%s -> %s)\n", unit.PortNumber(), unit.LinkPath().c_str(),
+                  unit.DevicePath().c_str());
+      std::fflush(stdout);
+    }
   }
   unit.Stop();
   return 0;

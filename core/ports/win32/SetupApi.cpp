@@ -27,6 +27,13 @@ class SystemSetupApi : public SetupApi {
                         LPDWORD size) override {
     return ::RegQueryValueExA(key, name, reserved, type, data, size);
   }
+  LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) override {
+    return ::RegOpenKeyExA(key, subKey, options, access, result);
+  }
+  LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type,
+                     LPBYTE data, LPDWORD dataSize) override {
+    return ::RegEnumValueA(key, index, name, nameSize, reserved, type, data, dataSize);
+  }
   LONG RegCloseKey(HKEY key) override { return ::RegCloseKey(key); }
 
   HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags) override {

@@ -1,8 +1,9 @@
 #pragma once
 // The calls of the Windows port table: SetupAPI's device lists, a device's
-// registry key and device notifications, one virtual method per call with
-// the Windows signatures, so that a test can stand in for the system's
-// devices. RealSetupApi() forwards to the system.
+// registry key, the registry's list of serial ports and device
+// notifications, one virtual method per call with the Windows signatures, so
+// that a test can stand in for the system's devices. RealSetupApi() forwards
+// to the system.
 // clang-format off
 #include <windows.h>
 #include <dbt.h>
@@ -24,6 +25,9 @@ class SetupApi {
   virtual BOOL SetupDiDestroyDeviceInfoList(HDEVINFO set) = 0;
   virtual LONG RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                 LPDWORD size) = 0;
+  virtual LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result) = 0;
+  virtual LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved, LPDWORD type,
+                             LPBYTE data, LPDWORD dataSize) = 0;
   virtual LONG RegCloseKey(HKEY key) = 0;
 
   virtual HDEVNOTIFY RegisterDeviceNotificationA(HANDLE recipient, LPVOID filter, DWORD flags) = 0;

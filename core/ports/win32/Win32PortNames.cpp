@@ -28,20 +28,39 @@ std::string WithoutPortSuffix(const std::string& name, int number) {
   return Trimmed(rest);
 }
 
+// The number of a port name "COMn", blanks around it aside; 0 for anything
+// else, the long form "\\.\COMn" too.
+int PortNameNumber(const std::string& text) {
+  const std::string name = Trimmed(text);
+  return name.rfind("\\", 0) == 0 ? 0 : ComPortNumber(name);
+}
+
 }  // namespace
 
 std::vector<PortInfo> PortsFromDevices(const std::vector<PortDevice>& devices) {
   std::vector<PortInfo> ports;
   std::set<int> seen;
   for (const PortDevice& d : devices) {
-    const std::string name = Trimmed(d.PortName);
-    // Only "COMn" itself: the long form and other device names are no port name.
-    const int number = name.rfind("\\", 0) == 0 ? 0 : ComPortNumber(name);
+    const int number = PortNameNumber(d.PortName);
     if (number == 0 || !seen.insert(number).second) continue;
     std::string description = WithoutPortSuffix(d.FriendlyName, number);
     if (description.empty()) description = Trimmed(d.Description);
     if (description.empty()) description = "serial port";
     ports.push_back({number, *ComDevicePath(number), description, d.Identity, AdapterNotes(d.Identity)});
+  }
+  return ports;
+}
+
+std::vector<PortInfo> WithSerialCommPorts(std::vector<PortInfo> ports, const std::vector<SerialCommValue>& values) {
+  std::set<int> seen;
+  for (const PortInfo& port : ports) seen.insert(port.Number);
+  for (const SerialCommValue& v : values) {
+    if (v.Type != REG_SZ) continue;
+    const int number = PortNameNumber(v.Data.substr(0, v.Data.find('\0')));
+    if (number == 0 || !seen.insert(number).second) continue;
+    const std::string device = Trimmed(v.Device);
+    ports.push_back({number, *ComDevicePath(number), device.empty() ? "serial port" : "serial port (" + device + ")",
+                     {}, {}});
   }
   return ports;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // What the Windows port table makes of the system's answers, kept apart from
 // the calls so it can be checked without a serial port: the "PortName" values
-// and names of the Ports class's devices, and the errors of opening a port.
+// and names of the Ports class's devices, the registry's list of serial ports,
+// and the errors of opening a port.
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,21 @@ struct PortDevice {
 // without the "(COMn)" the list shows anyway, else the device description;
 // the identity comes with the notes for its adapter.
 std::vector<PortInfo> PortsFromDevices(const std::vector<PortDevice>& devices);
+
+// One value of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, where serial drivers list
+// their ports: the driver's device ("\Device\Serial0") and the value's type
+// and bytes, as many as the registry gave.
+struct SerialCommValue {
+  std::string Device;
+  unsigned long Type = 0;
+  std::string Data;
+};
+
+// The ports of the Ports class (from PortsFromDevices), then those that only
+// SERIALCOMM lists (Wine's, some virtual COM ports): a text value (REG_SZ)
+// that is COMn up to its first NUL, blanks around it aside, and whose number
+// no port before has. Their description names the driver's device.
+std::vector<PortInfo> WithSerialCommPorts(std::vector<PortInfo> ports, const std::vector<SerialCommValue>& values);
 
 // "\\.\COMn", the name that opens port n (COM10 and above open only so);
 // nothing for a number no port can have.

@@ -1,5 +1,6 @@
 #include "ports/win32/Win32PortPlatform.h"
 
+#include <algorithm>
 #include <future>
 #include <memory>
 #include <string>
@@ -59,6 +60,32 @@ std::string InstanceId(SetupApi& api, HDEVINFO set, SP_DEVINFO_DATA& device) {
   std::string id(size, '\0');
   if (!api.SetupDiGetDeviceInstanceIdA(set, &device, id.data(), size, nullptr)) return "";
   return UpToNul(id);
+}
+
+// The values of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, where serial drivers list
+// their ports; none when there is no such key (no serial driver has started),
+// nothing when the list was cut short.
+std::optional<std::vector<SerialCommValue>> SerialCommValues(SetupApi& api) {
+  HKEY key = nullptr;
+  if (api.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return std::vector<SerialCommValue>{};
+  std::vector<SerialCommValue> values;
+  LONG result = ERROR_SUCCESS;
+  for (DWORD index = 0;; ++index) {
+    // A value name may have 16383 characters; a port name is a few bytes, and
+    // a value too long for the buffer (ERROR_MORE_DATA) is none.
+    char name[16384];
+    BYTE data[256];
+    DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
+    result = api.RegEnumValueA(key, index, name, &nameSize, nullptr, &type, data, &dataSize);
+    if (result == ERROR_MORE_DATA) continue;
+    if (result != ERROR_SUCCESS) break;
+    values.push_back({std::string(name, std::min<DWORD>(nameSize, sizeof name)), type,
+                      std::string(reinterpret_cast<const char*>(data), std::min<DWORD>(dataSize, sizeof data))});
+  }
+  api.RegCloseKey(key);
+  if (result != ERROR_NO_MORE_ITEMS) return std::nullopt;
+  return values;
 }
 
 // The system's sentence for an error, in UTF-8.
@@ -152,9 +179,11 @@ std::optional<std::vector<PortInfo>> Win32PortPlatform::ListPortDevices() {
   setup_.SetupDiDestroyDeviceInfoList(set);
   // A list cut short would make ports seem removed.
   if (!complete) return std::nullopt;
+  const auto serialComm = SerialCommValues(setup_);
+  if (!serialComm) return std::nullopt;
   bluetooth_.clear();
   for (const PortInfo& port : PortsFromDevices(bluetooth)) bluetooth_.insert(port.Number);
-  return PortsFromDevices(devices);
+  return WithSerialCommPorts(PortsFromDevices(devices), *serialComm);
 }
 
 PortProbe Win32PortPlatform::ProbePort(const PortInfo& port) {
@@ -165,6 +194,12 @@ PortProbe Win32PortPlatform::ProbePort(const PortInfo& port) {
   HANDLE h = kernel_.CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD error = kernel_.GetLastError();
+    // Wine's COM names lead to any Unix path; a folder refuses the open as
+    // a busy port does.
+    const DWORD attributes = error == ERROR_ACCESS_DENIED ? kernel_.GetFileAttributesA(path->c_str())
+                                                          : INVALID_FILE_ATTRIBUTES;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return ProbeFromError(ERROR_NOT_SUPPORTED, "");
     return ProbeFromError(error, SystemMessage(error));
   }
   DCB line{};

@@ -1,6 +1,7 @@
 #pragma once
 // The Windows port table: the devices of the Ports class with a COMn port
-// name, probed by an exclusive open (Bluetooth ports aside), and arrivals and
+// name, and the ports that drivers list only in the registry's SERIALCOMM
+// key (Wine's, some virtual COM ports), probed by an exclusive open (Bluetooth ports aside), and arrivals and
 // removals of serial ports reported by a watcher thread with a hidden window
 // of its own (the console tool has no window to receive them).
 #include <functional>

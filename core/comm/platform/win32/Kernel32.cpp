@@ -10,6 +10,7 @@ class SystemKernel32 : public Kernel32 {
                          flagsAndAttributes, templateFile);
   }
   BOOL CloseHandle(HANDLE object) override { return ::CloseHandle(object); }
+  DWORD GetFileAttributesA(LPCSTR fileName) override { return ::GetFileAttributesA(fileName); }
 
   BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue) override { return ::SetupComm(file, inQueue, outQueue); }
   BOOL GetCommState(HANDLE file, LPDCB dcb) override { return ::GetCommState(file, dcb); }

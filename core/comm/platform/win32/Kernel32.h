@@ -24,6 +24,7 @@ class Kernel32 {
                              LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
                              DWORD flagsAndAttributes, HANDLE templateFile) = 0;
   virtual BOOL CloseHandle(HANDLE object) = 0;
+  virtual DWORD GetFileAttributesA(LPCSTR fileName) = 0;
 
   virtual BOOL SetupComm(HANDLE file, DWORD inQueue, DWORD outQueue) = 0;
   virtual BOOL GetCommState(HANDLE file, LPDCB dcb) = 0;

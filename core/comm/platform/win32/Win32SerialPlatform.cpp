@@ -1,7 +1,9 @@
 #include "comm/platform/win32/Win32SerialPlatform.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 // The port component's codes are the Windows values and pass through as
 // they are.
@@ -56,6 +58,18 @@ bool DeviceGone(DWORD error) {
       return false;
   }
 }
+
+// DTR and RTS, which a port without modem lines refuses.
+bool IsModemLine(uint32_t function) {
+  return function == CommEscape::SetDtr || function == CommEscape::ClrDtr || function == CommEscape::SetRts ||
+         function == CommEscape::ClrRts;
+}
+
+// The events of the modem lines, which a port without them never has.
+constexpr uint32_t kModemLineEvents = CommEv::Cts | CommEv::Dsr | CommEv::Rlsd | CommEv::Ring;
+
+// How drivers refuse a call they have no means for.
+bool Unsupported(DWORD error) { return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION; }
 
 // Field for field between our control block and the Windows DCB, either way
 // (the DCB's bit fields and our bytes and flags take each other's values).
@@ -115,6 +129,10 @@ constexpr DWORD kCancelLimitMs = 500;
 // driver that ends every wait so would otherwise keep a processor busy.
 constexpr DWORD kEmptyWakeUpPauseMs = 20;
 
+// The shortest time an aborted wait takes before the next begins, so that a
+// driver that aborts every wait at once does not keep a processor busy.
+constexpr std::chrono::milliseconds kAbortedWaitMinimum{1};
+
 // The handles of one open port: the device and its four events.
 struct PortHandles {
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -141,7 +159,7 @@ class Win32SerialDevice : public SerialDevice {
   ~Win32SerialDevice() override { h_.Close(kernel_); }
 
   bool SetCommMask(uint32_t eventMask) override {
-    if (!kernel_.SetCommMask(h_.file, eventMask)) return Failed(kernel_);
+    if (!kernel_.SetCommMask(h_.file, DriverMask(eventMask))) return Failed(kernel_);
     mask_ = eventMask;
     return true;
   }
@@ -174,8 +192,13 @@ class Win32SerialDevice : public SerialDevice {
     return kernel_.SetCommTimeouts(h_.file, &w) || Failed(kernel_);
   }
 
+  // A port without modem lines (Wine's driver on a pseudo-terminal, some
+  // virtual COM ports) refuses DTR and RTS as unsupported; it is used as it
+  // is, as on Linux. Any other refusal is a failure.
   bool EscapeCommFunction(uint32_t function) override {
-    return kernel_.EscapeCommFunction(h_.file, function) || Failed(kernel_);
+    if (kernel_.EscapeCommFunction(h_.file, function)) return true;
+    const DWORD error = kernel_.GetLastError();
+    return (IsModemLine(function) && Unsupported(error)) || Fail(error);
   }
 
   bool ClearCommError(uint32_t& errors, ComStat& stat) override {
@@ -225,12 +248,40 @@ class Win32SerialDevice : public SerialDevice {
         continue;
       }
       DWORD events = 0, error = ERROR_SUCCESS;
+      const auto began = std::chrono::steady_clock::now();
       if (!WaitOnce(events, error)) {
         if (cancelled_) continue;
-        if (DeviceGone(error) && !StillAnswers()) {
-          hangUpError_ = error;
-          hungUp_ = true;
-          continue;
+        // A port without modem lines (Wine's driver on a pseudo-terminal)
+        // fails every wait at once while the mask has their events; it is
+        // waited on without them from now on.
+        if (Unsupported(error) && !noModemLines_ && (mask_ & kModemLineEvents) &&
+            (mask_ & ~kModemLineEvents)) {
+          noModemLines_ = true;
+          if (kernel_.SetCommMask(h_.file, DriverMask(mask_))) continue;
+          error = kernel_.GetLastError();
+        }
+        if (DeviceGone(error)) {
+          const std::optional<DWORD> queued = InputQueued();
+          if (!queued) {
+            hangUpError_ = error;
+            hungUp_ = true;
+            continue;
+          }
+          // Aborted on a device that is there: Wine's driver ends every wait
+          // so on a port without modem lines, a moment after it began (it
+          // reports only what is waiting as the wait starts), and a line
+          // error under fAbortOnError does too. What came meanwhile is
+          // looked for here; else the wait starts again, after a pause if
+          // the driver ended it at once.
+          if (error == ERROR_OPERATION_ABORTED) {
+            if (*queued && (mask_ & CommEv::RxChar)) {
+              eventMask = CommEv::RxChar;
+              return true;
+            }
+            if (std::chrono::steady_clock::now() - began < kAbortedWaitMinimum)
+              kernel_.WaitForSingleObject(h_.cancelEvent, DWORD(kAbortedWaitMinimum.count()));
+            continue;
+          }
         }
         return Fail(error);
       }
@@ -325,14 +376,22 @@ class Win32SerialDevice : public SerialDevice {
     return true;
   }
 
-  // Whether the device is still there after a wait ended with error. An
+  // The mask the driver is given: without the modem lines' events on a port
+  // that has none.
+  uint32_t DriverMask(uint32_t eventMask) const {
+    return noModemLines_ ? eventMask & ~kModemLineEvents : eventMask;
+  }
+
+  // The bytes waiting to be read, asked after a wait ended with error;
+  // nothing when the device no longer gives its status: it has gone. An
   // abort comes from elsewhere too: a line error under fAbortOnError (which
   // fails every other call until ClearCommError clears it), or Wine on a
-  // port without modem lines. A device that still gives its status is there.
-  bool StillAnswers() {
+  // port without modem lines.
+  std::optional<DWORD> InputQueued() {
     DWORD errors = 0;
     COMSTAT stat{};
-    return kernel_.ClearCommError(h_.file, &errors, &stat);
+    if (!kernel_.ClearCommError(h_.file, &errors, &stat)) return std::nullopt;
+    return stat.cbInQue;
   }
 
   Kernel32& kernel_;
@@ -342,6 +401,7 @@ class Win32SerialDevice : public SerialDevice {
   std::atomic<bool> cancelled_{false};
   std::atomic<bool> hungUp_{false};
   std::atomic<uint32_t> mask_{0};
+  std::atomic<bool> noModemLines_{false};
 
   // The event thread's own: the record the driver fills while a wait is
   // pending, apart from the port so that it can outlive it.

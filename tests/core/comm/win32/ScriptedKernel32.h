@@ -38,6 +38,7 @@ class ScriptedKernel32 : public Kernel32 {
 
   // The script.
   DWORD openError = ERROR_SUCCESS;
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;  // what GetFileAttributesA says of any name
   std::deque<Wait> waits;
   DCB state{};  // what GetCommState reports
   std::string input;
@@ -46,6 +47,13 @@ class ScriptedKernel32 : public Kernel32 {
   // Reads and writes end within their call; else they pend this long.
   bool transfersAtOnce = false;
   std::chrono::milliseconds transferTime{0};
+  // false: a port without modem lines, as Wine's driver on a pseudo-terminal:
+  // DTR and RTS are refused with ERROR_NOT_SUPPORTED, and so is at once a
+  // wait while the mask has their events (CTS, DSR, RLSD, RING); a wait that
+  // the script leaves open ends at once with EV_RXCHAR when input is queued,
+  // else with ERROR_OPERATION_ABORTED and no event a moment later.
+  bool modemLines = true;
+  DWORD escapeError = ERROR_SUCCESS;  // every EscapeCommFunction fails so
   bool letsGo = true;  // false: a pending wait ends neither on cancel nor on a new mask (a stuck driver)
 
   // What the port did.
@@ -55,6 +63,12 @@ class ScriptedKernel32 : public Kernel32 {
   DCB applied{};
   COMMTIMEOUTS timeouts{};
   int openHandles = 0;
+
+  // Bytes from the line, while the port may be waiting.
+  void Arrive(const std::string& bytes) {
+    std::lock_guard lock(mutex_);
+    input += bytes;
+  }
 
   // Calls to WaitCommEvent so far, and whether one is pending.
   int WaitCalls() {
@@ -91,6 +105,7 @@ class ScriptedKernel32 : public Kernel32 {
     return ::SetEvent(waitEvent_);
   }
 
+  DWORD GetFileAttributesA(LPCSTR) override { return attributes; }
   BOOL CloseHandle(HANDLE object) override {
     --openHandles;
     return object == kFile || ::CloseHandle(object);
@@ -108,7 +123,11 @@ class ScriptedKernel32 : public Kernel32 {
   }
   BOOL SetCommState(HANDLE, LPDCB dcb) override { return Usable() && (applied = *dcb, TRUE); }
   BOOL SetCommTimeouts(HANDLE, LPCOMMTIMEOUTS t) override { return Usable() && (timeouts = *t, TRUE); }
-  BOOL EscapeCommFunction(HANDLE, DWORD) override { return Usable(); }
+  BOOL EscapeCommFunction(HANDLE, DWORD function) override {
+    const bool modemLine = function == SETDTR || function == CLRDTR || function == SETRTS || function == CLRRTS;
+    const DWORD error = escapeError ? escapeError : !modemLines && modemLine ? ERROR_NOT_SUPPORTED : 0;
+    return Usable() && (!error || Fail(error));
+  }
   BOOL PurgeComm(HANDLE, DWORD) override { return Usable(); }
   BOOL ClearCommError(HANDLE, LPDWORD errors, LPCOMSTAT stat) override {
     std::lock_guard lock(mutex_);
@@ -137,6 +156,14 @@ class ScriptedKernel32 : public Kernel32 {
     ++waitCalls_;
     if (aborted_) return Fail(ERROR_OPERATION_ABORTED);
     if (!eventMask_) return Fail(ERROR_INVALID_PARAMETER);
+    if (!modemLines && (eventMask_ & (EV_CTS | EV_DSR | EV_RLSD | EV_RING))) return Fail(ERROR_NOT_SUPPORTED);
+    if (!modemLines && waits.empty()) {
+      if (!input.empty() && (eventMask_ & EV_RXCHAR)) return *mask = EV_RXCHAR, TRUE;
+      mask_ = mask, wait_ = overlapped, waitEvent_ = overlapped->hEvent, pending_ = true;
+      EndLater(ERROR_OPERATION_ABORTED, std::chrono::milliseconds(1));
+      changed_.notify_all();
+      return Fail(ERROR_IO_PENDING);
+    }
     Wait w;
     bool scripted = !waits.empty();
     if (scripted) w = waits.front(), waits.pop_front();
@@ -231,11 +258,11 @@ class ScriptedKernel32 : public Kernel32 {
     ::SetEvent(wait_->hEvent);
     changed_.notify_all();
   }
-  void EndLater(DWORD e) {
+  void EndLater(DWORD e, std::chrono::milliseconds delay = std::chrono::milliseconds(50)) {
     if (ending_) return;
     ending_ = true;
-    completers_.emplace_back([this, e] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    completers_.emplace_back([this, e, delay] {
+      std::this_thread::sleep_for(delay);
       std::lock_guard lock(mutex_);
       if (pending_) End(0, e);
     });

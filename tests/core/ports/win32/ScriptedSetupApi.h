@@ -1,7 +1,8 @@
 #pragma once
 // The system's devices as a test says: the Ports class's devices with their
-// instance identifiers, registry "PortName" values and names, and what the
-// port table registers for device notifications.
+// instance identifiers, registry "PortName" values and names, the values of
+// the registry's SERIALCOMM key, and what the port table registers for device
+// notifications.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,8 +16,17 @@ class ScriptedSetupApi : public SetupApi {
     std::wstring FriendlyName, Description;
   };
 
+  struct Value {
+    std::string Name;
+    DWORD Type = REG_SZ;
+    std::string Data;
+  };
+
   // The script.
   std::vector<Device> devices;
+  std::vector<Value> serialComm;
+  bool serialCommMissing = false;
+  LONG serialCommEnd = ERROR_NO_MORE_ITEMS;  // what the enumeration ends with
   bool listFails = false;
   bool registrationFails = false;
 
@@ -74,6 +84,29 @@ class ScriptedSetupApi : public SetupApi {
     *size = bytes;
     return ERROR_SUCCESS;
   }
+  LONG RegOpenKeyExA(HKEY root, LPCSTR subKey, DWORD, REGSAM, PHKEY result) override {
+    if (root != HKEY_LOCAL_MACHINE || std::string(subKey) != "HARDWARE\\DEVICEMAP\\SERIALCOMM" || serialCommMissing)
+      return ERROR_FILE_NOT_FOUND;
+    ++openKeys;
+    *result = kSerialComm;
+    return ERROR_SUCCESS;
+  }
+  // As the registry: a value whose name or data does not fit is
+  // ERROR_MORE_DATA; the data need not end in a NUL.
+  LONG RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD, LPDWORD type, LPBYTE data,
+                     LPDWORD dataSize) override {
+    if (key != kSerialComm) return ERROR_INVALID_HANDLE;
+    if (index >= serialComm.size()) return serialCommEnd;
+    const Value& v = serialComm[index];
+    if (*nameSize <= v.Name.size() || *dataSize < v.Data.size()) return ERROR_MORE_DATA;
+    v.Name.copy(name, v.Name.size());
+    name[v.Name.size()] = '\0';
+    *nameSize = DWORD(v.Name.size());
+    *type = v.Type;
+    v.Data.copy(reinterpret_cast<char*>(data), v.Data.size());
+    *dataSize = DWORD(v.Data.size());
+    return ERROR_SUCCESS;
+  }
   LONG RegCloseKey(HKEY) override { return --openKeys, ERROR_SUCCESS; }
 
   HDEVNOTIFY RegisterDeviceNotificationA(HANDLE, LPVOID f, DWORD flags) override {
@@ -89,6 +122,7 @@ class ScriptedSetupApi : public SetupApi {
 
  private:
   inline static const HDEVINFO kSet = reinterpret_cast<HDEVINFO>(uintptr_t(0x5E7));
+  inline static const HKEY kSerialComm = reinterpret_cast<HKEY>(uintptr_t(0x5C0));
   inline static const HDEVNOTIFY kNotification = reinterpret_cast<HDEVNOTIFY>(uintptr_t(0xD0C));
   inline static thread_local DWORD lastError_ = ERROR_SUCCESS;
   static BOOL Fail(DWORD e) {

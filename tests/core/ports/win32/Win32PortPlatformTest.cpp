@@ -46,6 +46,35 @@ TEST(PortsFromDevices, ComNamesOnlyTheFirstClaimantOfANumberAndTheirDescriptions
   for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(Fields(got[i]), Fields(want[i])) << i;
 }
 
+TEST(WithSerialCommPorts, ComTextsOfNumbersNoPortBeforeHas) {
+  const std::vector<PortInfo> ports = {{3, "\\\\.\\COM3", "USB Serial Port"}};
+  const std::vector<SerialCommValue> values = {
+      {"\\Device\\VCP0", REG_SZ, std::string("COM3\0", 5)},  // the Ports class's own
+      {"\\Device\\Serial20", REG_SZ, std::string("COM21\0", 6)},
+      {"Serial21", REG_SZ, "COM22"},  // without a NUL
+      {"\\Device\\Serial4", REG_SZ, std::string("COM5\0COM6\0", 10)},
+      {"", REG_SZ, " com7 "},
+      {"\\Device\\Serial5", REG_SZ, std::string("COM21\0", 6)},  // a second claimant
+      {"\\Device\\Serial6", REG_EXPAND_SZ, "COM8"},
+      {"\\Device\\Serial7", REG_DWORD, std::string("\x09\0\0\0", 4)},
+      {"\\Device\\Serial8", REG_SZ, "\\\\.\\COM9"},
+      {"\\Device\\Serial9", REG_SZ, "LPT1"},
+      {"\\Device\\Serial10", REG_SZ, "COM0"},
+      {"\\Device\\Serial11", REG_SZ, ""},
+      {"\\Device\\Serial12", REG_SZ, std::string("\0COM10", 6)},
+  };
+  const std::vector<PortInfo> want = {
+      {3, "\\\\.\\COM3", "USB Serial Port"},
+      {21, "\\\\.\\COM21", "serial port (\\Device\\Serial20)"},
+      {22, "\\\\.\\COM22", "serial port (Serial21)"},
+      {5, "\\\\.\\COM5", "serial port (\\Device\\Serial4)"},
+      {7, "\\\\.\\COM7", "serial port"},
+  };
+  const std::vector<PortInfo> got = WithSerialCommPorts(ports, values);
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(Fields(got[i]), Fields(want[i])) << i;
+}
+
 TEST(ComDevicePath, OnlyNumbersAPortCanHave) {
   const std::pair<int, std::optional<std::string>> cases[] = {
       {1, "\\\\.\\COM1"}, {10, "\\\\.\\COM10"}, {65535, "\\\\.\\COM65535"},
@@ -125,6 +154,46 @@ TEST(Win32PortPlatform, ThePortsClassDevicesWithTheirRegistryTextsAndNoBluetooth
 
   setup.listFails = true;
   EXPECT_FALSE(platform.ListPortDevices());
+}
+
+// Ports that a driver lists only in SERIALCOMM (Wine's): a value too long
+// for a port name is passed over, a list cut short is no list, and a
+// missing key is no SERIALCOMM port.
+TEST(Win32PortPlatform, SerialCommPortsBesideThePortsClass) {
+  ScriptedSetupApi setup;
+  ScriptedKernel32 kernel;
+  Win32PortPlatform platform(setup, kernel);
+  setup.devices = {{"USB\\VID_0403&PID_6001\\A12345", "COM7", L"USB Serial Port (COM7)", L"USB Serial Port"}};
+  setup.serialComm = {{"\\Device\\VCP0", REG_SZ, "COM7"},
+                      {"\\Device\\Serial0", REG_SZ, "COM1" + std::string(300, ' ')},
+                      {"\\Device\\Serial20", REG_SZ, "COM21"}};
+  const struct {
+    bool missing;
+    LONG end;
+    std::optional<std::vector<int>> numbers;
+  } rows[] = {
+      {false, ERROR_NO_MORE_ITEMS, std::vector<int>{7, 21}},
+      {false, ERROR_KEY_DELETED, std::nullopt},
+      {true, ERROR_NO_MORE_ITEMS, std::vector<int>{7}},
+  };
+  for (const auto& row : rows) {
+    setup.serialCommMissing = row.missing, setup.serialCommEnd = row.end;
+    const auto ports = platform.ListPortDevices();
+    std::optional<std::vector<int>> numbers;
+    if (ports) numbers.emplace();
+    for (const PortInfo& p : ports.value_or(std::vector<PortInfo>{})) numbers->push_back(p.Number);
+    EXPECT_EQ(numbers, row.numbers) << row.missing << " " << row.end;
+    EXPECT_EQ(setup.openKeys, 0);
+  }
+  EXPECT_TRUE(platform.ProbePort({21, "\\\\.\\COM21", ""}).Openable);
+  EXPECT_EQ(kernel.name, "\\\\.\\COM21");
+
+  // Wine's COM name may lead to a folder, which refuses the open as a busy
+  // port does.
+  kernel.openError = ERROR_ACCESS_DENIED;
+  EXPECT_EQ(platform.ProbePort({21, "\\\\.\\COM21", ""}).Why, "busy: in use by this or another program");
+  kernel.attributes = FILE_ATTRIBUTE_DIRECTORY;
+  EXPECT_EQ(platform.ProbePort({21, "\\\\.\\COM21", ""}).Why, "not a serial device");
 }
 
 // The watcher's own window (other test programs may have theirs).

@@ -159,12 +159,10 @@ std::string UnitSession::PortOfSerial(const std::string& serial) {
   std::string candidates;
   for (const PortInfo& p : matches)
     candidates += (candidates.empty() ? "" : ", ") + ("COM" + std::to_string(p.Number)) + " (" + Printable(p.Device) + ")";
-  if (matches.empty())
-    std::fprintf(stderr, "kq30 %s: no adapter has the serial number %s (see kq30 ports)\n", command_.c_str(),
-                 Printable(serial).c_str());
+  if (matches.empty()) Fail("no adapter has the serial number " + Printable(serial) + " (see kq30 ports)");
   else
-    std::fprintf(stderr, "kq30 %s: the serial number %s names more than one port: %s; give --port or --device\n",
-                 command_.c_str(), Printable(serial).c_str(), candidates.c_str());
+    Fail("the serial number " + Printable(serial) + " names more than one port: " + candidates +
+         "; give --port or --device");
   return "";
 }
 

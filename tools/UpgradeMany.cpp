@@ -105,8 +105,9 @@ void PrintTable(const std::vector<UnitRow>& rows) {
   std::fflush(stdout);
 }
 
+// A run that upgraded no unit at all has not done its work either.
 bool EveryUnitUpgraded(const std::vector<UnitRow>& rows) {
-  return std::all_of(rows.begin(), rows.end(), [](const UnitRow& r) { return r.Upgraded; });
+  return !rows.empty() && std::all_of(rows.begin(), rows.end(), [](const UnitRow& r) { return r.Upgraded; });
 }
 
 // One of the units upgraded at the same time.
@@ -240,6 +241,7 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
       port.device = device;
       startConnect(add(device), port);
     }
+    if (!a.port.serial.empty()) startConnect(add("adapter " + a.port.serial), a.port);
     RunWhile(loop, lines, [&] {
       return std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.session->Connecting(); });
     });

@@ -221,3 +221,32 @@ TEST_F(ManyUnits, CtrlCAtAStationLetsTheUpgradeUnderWayFinishThenStops) {
   EXPECT_NE(out.find("COM3: stopped"), std::string::npos) << out;
   EXPECT_EQ(Count(out, "waiting for a unit"), 1u) << out;
 }
+
+// Whatever becomes of a unit named or found, it has its row in the report
+// and in the table, under its port; every case has a unit not upgraded.
+TEST_F(ManyUnits, EveryUnitNamedOrFoundIsAccountedFor) {
+  const struct {
+    const char* name;
+    std::vector<SimOptions> units;
+    std::string args;
+    std::vector<std::pair<std::string, std::string>> rows;  // port, the outcome's start
+  } cases[] = {
+      {"an adapter's serial number no adapter has", {}, "--port-serial NOSUCH",
+       {{"adapter NOSUCH", "failed: no adapter has the serial number NOSUCH"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(report);
+    std::vector<std::unique_ptr<SimulatedUnit>> units;
+    for (const SimOptions& o : c.units) units.emplace_back(std::make_unique<SimulatedUnit>(o))->Start();
+    const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade " + c.args + " --yes --report " +
+                              Quoted(report) + firmware);
+    EXPECT_EQ(r.status, 1) << r.output;
+    const auto rows = CsvRows(report);
+    ASSERT_EQ(rows.size(), c.rows.size()) << ReadAll(report);
+    for (const auto& [port, outcome] : c.rows) {
+      const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[6].rfind(outcome, 0) == 0; });
+      ASSERT_NE(row, rows.end()) << outcome << "\n" << ReadAll(report);
+    }
+  }
+}

@@ -207,7 +207,9 @@ bool UnitSession::EndConnect() {
   Connection& conn = Core.Conn;
   conn.OnChanged = nullptr;
   if (conn.UnitConnected && !TimerConnection.Enabled()) return true;
-  conn.EndWantedConnection();
+  // Ended here, not on the next tick as in the window: the failure must not
+  // be left behind to end the session's next attempt at once.
+  conn.EndFailedAttempt();
   if (conn.PortNotConfirmed) Fail("not connected: give --force to connect anyway");
   if (Failure.empty()) Failure = Boxes.LastText.empty() ? "not connected" : Boxes.LastText;
   return false;

@@ -250,3 +250,17 @@ TEST_F(ManyUnits, EveryUnitNamedOrFoundIsAccountedFor) {
     }
   }
 }
+
+// A port that does not open yet (--force: the cable is still unplugged) is
+// only a station without a unit: the unit plugged in later is upgraded.
+TEST_F(ManyUnits, AStationWaitsThroughAPortThatDoesNotOpenYet) {
+  Background station("upgrade --port 3 --baud 38400 --station --count 1 --force --yes" + firmware, log);
+  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("waiting for a unit") != std::string::npos; },
+                            10s))
+      << station.Output();
+  std::this_thread::sleep_for(3s);  // several attempts fail to open the port
+  SimulatedUnit unit(UnitOn(folder, 3, 38400));
+  unit.Start();
+  EXPECT_EQ(station.Exit(60s), 0) << station.Output();
+  EXPECT_TRUE(FlashHolds(unit, image));
+}

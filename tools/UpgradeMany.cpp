@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -181,7 +182,6 @@ bool Confirmed(bool yes, const std::string& question) {
 
 int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   Report report;
-  if (!report.Open(a.report)) return 1;
   EventLoop loop;
   std::deque<Unit> units;  // a deque: the sessions' messages hold on to their unit
   UnitLines lines(units);
@@ -192,6 +192,7 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   const auto add = [&](const std::string& name) -> Unit& {
     Unit& u = units.emplace_back();
     u.name = name;
+    u.began = Clock::now();
     u.session = std::make_unique<UnitSession>("upgrade", a.port.force, "", &loop);
     u.session->Core.Firmware = firmware;
     u.session->DrawsBar = false;
@@ -199,7 +200,6 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     return u;
   };
   const auto startConnect = [&](Unit& u, const PortArgs& port) {
-    u.began = Clock::now();
     u.connecting = u.session->StartConnect(port);
   };
   const auto endConnect = [&](Unit& u) {
@@ -212,6 +212,41 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     report.Append(u.row);
     rows.push_back(u.row);
   };
+
+  // The units --port, --device and --port-serial name (none with --auto),
+  // each with its port as given, then as the COM number it names.
+  struct Named {
+    std::string option, value;
+    PortArgs port;
+    bool resolved = false;
+  };
+  PortArgs none = a.port;
+  none.port = 0;
+  none.device.clear();
+  none.serial.clear();
+  std::vector<Named> named;
+  for (int n : a.port.ports) named.push_back({"--port", std::to_string(n), none}), named.back().port.port = n;
+  for (const std::string& device : a.port.devices)
+    named.push_back({"--device", device, none}), named.back().port.device = device;
+  if (!a.port.serial.empty())
+    named.push_back({"--port-serial", a.port.serial, none}), named.back().port.serial = a.port.serial;
+  // One unit per port: the session of a port named twice (a device also
+  // under another name) would find it busy, and report as failed a unit
+  // that was upgraded.
+  std::map<std::string, const Named*> taken;
+  for (Named& n : named) {
+    Unit& u = add(n.option == "--port" ? "COM" + n.value : n.option == "--device" ? n.value : "adapter " + n.value);
+    const std::string number = u.session->PortText(n.port);
+    if (number.empty()) continue;  // said why; the unit fails below
+    if (const auto [first, fresh] = taken.emplace(number, &n); !fresh)
+      throw CLI::ValidationError(n.option, n.value + " names COM" + number + ", as " + first->second->option + " " +
+                                               first->second->value + " does; each unit needs a port of its own");
+    n.port = none;
+    n.port.port = std::stoi(number);
+    n.resolved = true;
+  }
+  if (!report.Open(a.report)) return 1;
+
 
   if (a.port.automatic) {
     // Auto finds one unit per attempt and keeps its port, so the next
@@ -231,17 +266,8 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     }
     if (units.empty()) return 1;
   } else {
-    for (int n : a.port.ports) {
-      PortArgs port = a.port;
-      port.port = n;
-      startConnect(add("COM" + std::to_string(n)), port);
-    }
-    for (const std::string& device : a.port.devices) {
-      PortArgs port = a.port;
-      port.device = device;
-      startConnect(add(device), port);
-    }
-    if (!a.port.serial.empty()) startConnect(add("adapter " + a.port.serial), a.port);
+    for (std::size_t i = 0; i < named.size(); ++i)
+      if (named[i].resolved) startConnect(units[i], named[i].port);
     RunWhile(loop, lines, [&] {
       return std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.session->Connecting(); });
     });

@@ -264,3 +264,25 @@ TEST_F(ManyUnits, AStationWaitsThroughAPortThatDoesNotOpenYet) {
   EXPECT_EQ(station.Exit(60s), 0) << station.Output();
   EXPECT_TRUE(FlashHolds(unit, image));
 }
+
+// Usage errors found once the ports are known: exit 2 with the option at
+// fault and the usage line, before anything reaches the unit.
+TEST_F(ManyUnits, UsageErrorsAreFoundBeforeAnythingIsSent) {
+  SimulatedUnit unit(UnitOn(folder, 3, 38400));
+  unit.Start();
+  const struct {
+    std::string args, problem;
+  } cases[] = {
+      {"--port 3 --port 3", "--port: 3 names COM3, as --port 3 does; each unit needs a port of its own"},
+      {"--device " + Quoted(unit.LinkPath()) + " --device " + unit.DevicePath(),
+       "--device: " + unit.DevicePath() + " names COM3, as --device " + unit.LinkPath() + " does"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade " + c.args + " --yes" + firmware);
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("kq30 upgrade: " + c.problem), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\nusage: kq30 upgrade "), std::string::npos) << r.output;
+  }
+  EXPECT_TRUE(unit.ReceivedLines().empty());
+}

@@ -111,6 +111,8 @@ Command::Run AddUpgrade(CLI::App& app) {
     const bool many = a->station || (!a->recover && (a->port.automatic || named > 1 || !a->report.empty()));
     if (many && !a->port.trace.empty())
       throw CLI::ValidationError("--trace", "traces the upgrade of one unit: give one --port, --device or --port-serial");
+    RefuseFirmwareAsOutput("--trace", a->port.trace, a->firmware);
+    RefuseFirmwareAsOutput("--report", a->report, a->firmware);
     // One unit: its port as the single-port commands have it.
     if (!a->port.ports.empty()) a->port.port = a->port.ports.front();
     if (!a->port.devices.empty()) a->port.device = a->port.devices.front();

@@ -61,12 +61,20 @@ CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std
   return baud;
 }
 
+void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, const std::string& firmware) {
+  std::error_code error;
+  if (!path.empty() && std::filesystem::equivalent(path, firmware, error))
+    throw CLI::ValidationError(option, Printable(path) + " is the firmware file " + Printable(firmware) +
+                                           "; writing it would destroy the firmware");
+}
+
 UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop)
     : ownLoop_(sharedLoop ? nullptr : std::make_unique<EventLoop>()),
       Loop(sharedLoop ? *sharedLoop : *ownLoop_),
       Boxes(force ? MsgResult::OK : MsgResult::Cancel),
       Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
-      command_(std::move(command)) {
+      command_(std::move(command)),
+      tracePath_(tracePath) {
   Say = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
   Boxes.Print = [this](const std::string& line) { Say(line); };
   if (!tracePath.empty()) {
@@ -127,7 +135,14 @@ std::string UnitSession::TracedPort() const {
 }
 
 int UnitSession::Finish(int status) {
-  if (trace_) trace_->Note("outcome: exit status " + std::to_string(status) + (status == 0 ? " (success)" : ""));
+  if (!trace_) return status;
+  trace_->Note("outcome: exit status " + std::to_string(status) + (status == 0 ? " (success)" : ""));
+  // The trace was asked for: one that lost lines is no success.
+  if (const std::string problem = trace_->Flush(); !problem.empty()) {
+    std::fprintf(stderr, "kq30 %s: the trace %s is incomplete: %s\n", command_.c_str(), Printable(tracePath_).c_str(),
+                 problem.c_str());
+    return status == 0 ? 1 : status;
+  }
   return status;
 }
 

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -59,33 +60,55 @@ std::string CsvField(const std::string& text) {
 // rows so far survive whatever comes later; a header starts an empty file.
 class Report {
  public:
-  // False after a message when the file does not open for appending.
-  bool Open(const std::string& path) {
-    if (path.empty()) return true;
+  // A file that does not open for appending, or takes no header, is a
+  // usage error, found before anything is sent.
+  void Open(const std::string& path) {
+    if (path.empty()) return;
+    path_ = path;
     std::error_code error;
     const bool fresh = std::filesystem::file_size(path, error) == 0 || error;
-    file_.open(path, std::ios::app | std::ios::binary);
-    if (!file_) {
-      std::fprintf(stderr, "kq30 upgrade: cannot append to the report %s\n", Printable(path).c_str());
-      return false;
-    }
-    if (fresh) file_ << "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n" << std::flush;
-    return true;
+    file_.reset(std::fopen(path.c_str(), "ab"));
+    if (!file_) throw CLI::ValidationError("--report", "cannot append to " + Printable(path) + ": " + std::strerror(errno));
+    // Unbuffered: a row that does not reach the file is never left behind to
+    // come out glued to the next.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    if (fresh && !Write("time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n"))
+      throw CLI::ValidationError("--report", "cannot write " + Printable(path) + ": " + problem_);
   }
 
   void Append(const UnitRow& row) {
-    if (!file_.is_open()) return;
+    if (!file_) return;
     const std::time_t now = std::time(nullptr);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    std::string line;
     for (const std::string& field : {std::string(stamp), row.Port, row.SerialCode, row.Model, row.VersionBefore,
                                      row.VersionAfter, row.Outcome})
-      file_ << CsvField(field) << ',';
-    file_ << row.Took.count() << "\r\n" << std::flush;
+      line += CsvField(field) + ',';
+    line += std::to_string(row.Took.count()) + "\r\n";
+    if (!Write(line))
+      std::fprintf(stderr, "kq30 upgrade: the row of %s is missing from the report %s: %s\n", row.Port.c_str(),
+                   Printable(path_).c_str(), problem_.c_str());
   }
 
+  // Every row reached the file.
+  bool Whole() const { return problem_.empty(); }
+
  private:
-  std::ofstream file_;
+  bool Write(const std::string& text) {
+    if (std::fwrite(text.data(), 1, text.size(), file_.get()) == text.size() && std::fflush(file_.get()) == 0)
+      return true;
+    problem_ = std::strerror(errno);
+    std::clearerr(file_.get());
+    return false;
+  }
+
+  struct Close {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Close> file_;
+  std::string path_;
+  std::string problem_;  // why the last row lost was; "" while none was
 };
 
 // The closing table on stdout, its columns as wide as their widest entry.
@@ -245,7 +268,7 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     n.port.port = std::stoi(number);
     n.resolved = true;
   }
-  if (!report.Open(a.report)) return 1;
+  report.Open(a.report);
 
 
   if (a.port.automatic) {
@@ -315,7 +338,7 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   }
   lines.Clear();
   PrintTable(rows);
-  return EveryUnitUpgraded(rows) ? 0 : 1;
+  return EveryUnitUpgraded(rows) && report.Whole() ? 0 : 1;
 }
 
 namespace {
@@ -356,7 +379,7 @@ bool WaitUntilGone(UnitSession& session, const PortArgs& port) {
 
 int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   Report report;
-  if (!report.Open(a.report)) return 1;
+  report.Open(a.report);
   const std::string port = a.port.device.empty() ? "COM" + std::to_string(a.port.port) : a.port.device;
   std::printf("file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
   std::fflush(stdout);
@@ -390,5 +413,5 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   }
   if (StopRequested()) std::fprintf(stderr, "%s: stopped\n", port.c_str());
   PrintTable(rows);
-  return EveryUnitUpgraded(rows) ? 0 : 1;
+  return EveryUnitUpgraded(rows) && report.Whole() ? 0 : 1;
 }

@@ -265,24 +265,39 @@ TEST_F(ManyUnits, AStationWaitsThroughAPortThatDoesNotOpenYet) {
   EXPECT_TRUE(FlashHolds(unit, image));
 }
 
-// Usage errors found once the ports are known: exit 2 with the option at
-// fault and the usage line, before anything reaches the unit.
+// Usage errors found once the ports or the files are known: exit 2 with the
+// option at fault and the usage line, before anything reaches the unit; the
+// firmware file, under any of its names, is never written.
 TEST_F(ManyUnits, UsageErrorsAreFoundBeforeAnythingIsSent) {
   SimulatedUnit unit(UnitOn(folder, 3, 38400));
   unit.Start();
+  const fs::path copy = folder.Path() / "KQ-30.bin", link = folder.Path() / "linked.bin";
+  fs::copy_file(KQ30_SAMPLE_FIRMWARE, copy);
+  fs::create_hard_link(copy, link);
+  const std::string full = "No space left on device";
   const struct {
     std::string args, problem;
   } cases[] = {
-      {"--port 3 --port 3", "--port: 3 names COM3, as --port 3 does; each unit needs a port of its own"},
-      {"--device " + Quoted(unit.LinkPath()) + " --device " + unit.DevicePath(),
+      {"upgrade --port 3 --port 3", "--port: 3 names COM3, as --port 3 does; each unit needs a port of its own"},
+      {"upgrade --device " + Quoted(unit.LinkPath()) + " --device " + unit.DevicePath(),
        "--device: " + unit.DevicePath() + " names COM3, as --device " + unit.LinkPath() + " does"},
+      {"upgrade --port 3 --trace " + Quoted(copy), "--trace: " + copy.string() + " is the firmware file"},
+      {"upgrade --port 3 --trace " + Quoted(link), "--trace: " + link.string() + " is the firmware file"},
+      {"bootloader write --port 3 --trace " + Quoted(link), "--trace: " + link.string() + " is the firmware file"},
+      {"upgrade --port 3 --report " + Quoted(link), "--report: " + link.string() + " is the firmware file"},
+      {"upgrade --port 3 --trace /dev/full", "--trace: cannot write /dev/full: " + full},
+      {"upgrade --port 3 --report /dev/full", "--report: cannot write /dev/full: " + full},
+      {"upgrade --port 3 --report " + Quoted(folder.Path() / "none" / "r.csv"), "--report: cannot append to "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
-    const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade " + c.args + " --yes" + firmware);
+    const std::string command = c.args.substr(0, c.args.find(' '));
+    const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " " + c.args +
+                              (command == "upgrade" ? " --yes" : "") + " --firmware " + Quoted(copy));
     EXPECT_EQ(r.status, 2) << r.output;
-    EXPECT_NE(r.output.find("kq30 upgrade: " + c.problem), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("\nusage: kq30 upgrade "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("kq30 " + command + ": " + c.problem), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\nusage: kq30 " + command + " "), std::string::npos) << r.output;
   }
   EXPECT_TRUE(unit.ReceivedLines().empty());
+  EXPECT_EQ(ReadAll(copy), ReadAll(KQ30_SAMPLE_FIRMWARE));
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -15,6 +16,7 @@
 #include <utility>
 
 #include "Console.h"
+#include "CsvField.h"
 #include "StopRequest.h"
 
 using Clock = std::chrono::steady_clock;
@@ -44,16 +46,12 @@ void Conclude(UnitRow& row, const UnitSession& session, bool upgraded, Clock::ti
   row.Took = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line break,
-// its quotes doubled.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
+// The last byte of a file; 0 when there is none to read.
+char LastByte(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  char last = 0;
+  if (in && in.tellg() > 0 && in.seekg(-1, std::ios::end)) in.get(last);
+  return last;
 }
 
 // --report: one row per unit appended as the unit is done, so that the
@@ -72,7 +70,12 @@ class Report {
     // Unbuffered: a row that does not reach the file is never left behind to
     // come out glued to the next.
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
-    if (fresh && !Write("time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n"))
+    // A file that does not end in a line end (cut short, or saved so by an
+    // editor) gets one: the first row must not be glued to its last line.
+    const std::string start =
+        fresh ? "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n"
+              : LastByte(path) != '\n' ? "\r\n" : "";
+    if (!start.empty() && !Write(start))
       throw CLI::ValidationError("--report", "cannot write " + Printable(path) + ": " + problem_);
   }
 

@@ -118,11 +118,13 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
   std::vector<std::unique_ptr<SimulatedUnit>> units;
   for (int port : {3, 4, 5}) {
     SimOptions o = UnitOn(folder, port, 38400);
-    if (port == 4) o.ModelId = "KQ-30, \"B\"";  // a field the report must quote
+    if (port == 4) o.ModelId = "=KQ-30, \"B\"";  // a field the report must quote, and no formula
     if (port == 5) o.NoAckRequest = 50;          // its 50th block goes unacknowledged
     units.push_back(std::make_unique<SimulatedUnit>(o));
     units.back()->Start();
   }
+  // A report whose last line has no line end: the rows start on a line of their own.
+  std::ofstream(report, std::ios::binary) << "time,port,serial_code,model,version_before,version_after,outcome,seconds";
   const auto began = std::chrono::steady_clock::now();
   const Result r = RunShell(Tool() + " upgrade --port 3 --port 4 --port 5 --baud 38400 --yes --report " +
                             Quoted(report) + firmware);
@@ -139,7 +141,7 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
   ASSERT_EQ(rows.size(), 3u) << ReadAll(report);
   const std::vector<std::vector<std::string>> expected{
       {"COM3", "SIM0000001", "KQ-30", "1.05", "SAMPLE 1.10", "upgraded"},
-      {"COM4", "SIM0000001", "KQ-30, \"B\"", "1.05", "SAMPLE 1.10", "upgraded"},
+      {"COM4", "SIM0000001", "'=KQ-30, \"B\"", "1.05", "SAMPLE 1.10", "upgraded"},
       {"COM5", "SIM0000001", "KQ-30", "1.05", "", "failed: Programming Fail! Please try again."}};
   for (const auto& want : expected) {
     const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[1] == want[0]; });

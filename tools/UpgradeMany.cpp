@@ -263,6 +263,8 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   for (Named& n : named) {
     Unit& u = add(n.option == "--port" ? "COM" + n.value : n.option == "--device" ? n.value : "adapter " + n.value);
     const std::string number = u.session->PortText(n.port);
+    // Its row names the port also when the unit never answers there.
+    u.row.Port = number.empty() ? u.name : "COM" + number;
     if (number.empty()) continue;  // said why; the unit fails below
     if (const auto [first, fresh] = taken.emplace(number, &n); !fresh)
       throw CLI::ValidationError(n.option, n.value + " names COM" + number + ", as " + first->second->option + " " +

@@ -235,6 +235,9 @@ TEST_F(ManyUnits, EveryUnitNamedOrFoundIsAccountedFor) {
   } cases[] = {
       {"an adapter's serial number no adapter has", {}, "--port-serial NOSUCH",
        {{"adapter NOSUCH", "failed: no adapter has the serial number NOSUCH"}}},
+      {"ports without a unit", {}, "--port 4 --port 5", {{"COM4", "failed: not connected"}, {"COM5", "failed: not connected"}}},
+      {"a device that is no port", {}, "--device /dev/no-such-port",
+       {{"/dev/no-such-port", "failed: /dev/no-such-port is no serial port"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -247,8 +250,10 @@ TEST_F(ManyUnits, EveryUnitNamedOrFoundIsAccountedFor) {
     const auto rows = CsvRows(report);
     ASSERT_EQ(rows.size(), c.rows.size()) << ReadAll(report);
     for (const auto& [port, outcome] : c.rows) {
-      const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[6].rfind(outcome, 0) == 0; });
-      ASSERT_NE(row, rows.end()) << outcome << "\n" << ReadAll(report);
+      const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[1] == port; });
+      ASSERT_NE(row, rows.end()) << port << "\n" << ReadAll(report);
+      EXPECT_EQ((*row)[6].rfind(outcome, 0), 0u) << (*row)[6];
+      EXPECT_NE(r.output.find("\n" + port + "  "), std::string::npos) << r.output;
     }
   }
 }

@@ -109,7 +109,8 @@ UnitSession::UnitSession(std::string command, bool force, const std::string& tra
   // The tool does not write into a unit it was not asked to: it says how.
   Core.Rescue.OnFound = [this](const std::string& port) {
     BootLoaderPort = port;
-    Say("a unit is waiting in its boot loader on COM" + port + "; run kq30 upgrade --recover");
+    Failure = "a unit is waiting in its boot loader on COM" + port + "; run kq30 upgrade --recover";
+    Say(Failure);
   };
   Core.CreateSerialPort();
   Core.StartWatching();

@@ -60,7 +60,8 @@ class UnitSession {
   LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
   CliMessageBoxes Boxes;
   WizardCore Core;
-  // The port where a failed connection found a unit in its boot loader.
+  // The port where a failed connection found a unit in its boot loader
+  // (the Failure then says so).
   std::string BootLoaderPort;
   // Every line the session prints about its unit goes through it; on
   // stderr unless replaced (several units prefix their lines with the port).

@@ -282,15 +282,23 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     for (;;) {
       Unit& u = add("auto");
       // After the first unit, an attempt that finds none only ends the search: it says nothing.
-      if (units.size() > 1) u.session->Say = [](const std::string&) {};
+      const bool quiet = units.size() > 1;
+      if (quiet) u.session->Say = [](const std::string&) {};
       startConnect(u, a.port);
       RunWhile(loop, lines, [&] { return u.session->Connecting(); });
       endConnect(u);
-      if (!u.connected) {
+      if (!u.connected && u.session->BootLoaderPort.empty()) {
         units.pop_back();
         break;
       }
       u.session->Say = sayFor(u);
+      if (u.connected) continue;
+      // A unit waiting in its boot loader ends the search too, but is named
+      // (also where the search is quiet) and has its row.
+      u.row.Port = "COM" + u.session->BootLoaderPort;
+      if (quiet) u.session->Say(u.session->Failure);
+      conclude(u, false);
+      break;
     }
     if (units.empty()) return 1;
   } else {

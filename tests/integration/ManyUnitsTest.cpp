@@ -238,6 +238,10 @@ TEST_F(ManyUnits, EveryUnitNamedOrFoundIsAccountedFor) {
       {"ports without a unit", {}, "--port 4 --port 5", {{"COM4", "failed: not connected"}, {"COM5", "failed: not connected"}}},
       {"a device that is no port", {}, "--device /dev/no-such-port",
        {{"/dev/no-such-port", "failed: /dev/no-such-port is no serial port"}}},
+      {"Auto after a unit finds one waiting in its boot loader",
+       {UnitOn(folder, 3, 115200), UnitOn(folder, 4, 38400, true)},
+       "--auto",
+       {{"COM3", "upgraded"}, {"COM4", "failed: a unit is waiting in its boot loader on COM4; run kq30 upgrade --recover"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

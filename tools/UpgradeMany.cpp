@@ -413,10 +413,20 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
     Identify(row, session);
     session.Say = [&row](const std::string& line) { std::fprintf(stderr, "%s: %s\n", row.Port.c_str(), line.c_str()); };
     session.Say("unit_version: " + row.VersionBefore + " (" + row.Model + " " + row.SerialCode + ")");
-    // From Yes on, Ctrl+C waits for the upgrade's end.
+    // From Yes on, Ctrl+C waits for the upgrade's end, and says so.
     session.Core.Conn.SB_COMPortDetectContinueClick();
     const auto began = Clock::now();
-    const bool upgraded = session.RunUpgrade([&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); }) == 0;
+    bool upgraded = false;
+    if (session.StartUpgrade([&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); })) {
+      for (int heard = StopRequests(); session.Upgrading();) {
+        session.Loop.RunUntil([&] { return !session.Upgrading() || StopRequests() != heard; }, std::chrono::hours(24));
+        if (StopRequests() == heard) continue;
+        session.Say(heard == 0 ? "Ctrl+C: the station stops once this unit's upgrade has finished"
+                               : "Ctrl+C again: still finishing this unit's upgrade, which must not be cut short");
+        heard = StopRequests();
+      }
+      upgraded = session.EndUpgrade() == 0;
+    }
     Conclude(row, session, upgraded, began);
     report.Append(row);
     session.Core.Conn.EndWantedConnection();
@@ -424,7 +434,15 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
     session.Say("done; disconnect the unit and connect the next");
     if (!WaitUntilGone(session, a.port)) break;
   }
-  if (StopRequested()) std::fprintf(stderr, "%s: stopped\n", port.c_str());
+  // Stopped before the units counted on came, the station has not done its work.
+  const int done = static_cast<int>(rows.size());
+  const bool shortOfCount = a.count > 0 && done < a.count;
+  if (StopRequested()) {
+    const std::string when = done == 0      ? " before any unit"
+                             : shortOfCount ? " after " + std::to_string(done) + " of " + std::to_string(a.count) + " units"
+                                            : "";
+    std::fprintf(stderr, "%s: stopped%s\n", port.c_str(), when.c_str());
+  }
   PrintTable(rows);
-  return EveryUnitUpgraded(rows) && report.Whole() ? 0 : 1;
+  return EveryUnitUpgraded(rows) && !shortOfCount && report.Whole() ? 0 : 1;
 }

@@ -209,19 +209,44 @@ TEST_F(ManyUnits, AStationUpgradesTheNextUnitOnlyOnceTheLastHasGone) {
   for (const auto& row : rows) EXPECT_EQ(row[6], "upgraded");
 }
 
+// Ctrl+C lets the upgrade under way finish, saying so at each press; a
+// station stopped short of its units (none, or fewer than --count) fails.
 TEST_F(ManyUnits, CtrlCAtAStationLetsTheUpgradeUnderWayFinishThenStops) {
-  SimulatedUnit unit(UnitOn(folder, 3, 38400));
-  unit.Start();
-  Background station("upgrade --port 3 --baud 38400 --station --yes" + firmware, log);
-  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("Programming") != std::string::npos; }, 60s))
-      << station.Output();
-  station.Signal(SIGINT);
-  EXPECT_EQ(station.Exit(60s), 0) << station.Output();
-  EXPECT_TRUE(FlashHolds(unit, image));
-  EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
-  const std::string out = station.Output();
-  EXPECT_NE(out.find("COM3: stopped"), std::string::npos) << out;
-  EXPECT_EQ(Count(out, "waiting for a unit"), 1u) << out;
+  const struct {
+    const char* args;
+    bool unit;
+    const char* signalAt;  // Ctrl+C once the output shows it
+    int status;
+    const char* stopped;
+  } cases[] = {
+      {"", true, "Programming", 0, "COM3: stopped\n"},
+      {" --count 2", true, "Programming", 1, "COM3: stopped after 1 of 2 units\n"},
+      {"", false, "waiting for a unit", 1, "COM3: stopped before any unit\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.args) + (c.unit ? " with a unit" : " without a unit"));
+    fs::remove(log);  // the last case's output must not be taken for this one's
+    std::unique_ptr<SimulatedUnit> unit;
+    if (c.unit) (unit = std::make_unique<SimulatedUnit>(UnitOn(folder, 3, 38400)))->Start();
+    Background station(std::string("upgrade --port 3 --baud 38400 --station --yes") + c.args + firmware, log);
+    ASSERT_TRUE(station.Shows([&](const std::string& out) { return out.find(c.signalAt) != std::string::npos; }, 60s))
+        << station.Output();
+    station.Signal(SIGINT);
+    if (c.unit) {
+      ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("Ctrl+C: ") != std::string::npos; }, 5s))
+          << station.Output();
+      station.Signal(SIGINT);
+    }
+    EXPECT_EQ(station.Exit(60s), c.status) << station.Output();
+    const std::string out = station.Output();
+    EXPECT_NE(out.find(c.stopped), std::string::npos) << out;
+    EXPECT_EQ(Count(out, "waiting for a unit"), 1u) << out;
+    if (!c.unit) continue;
+    EXPECT_TRUE(FlashHolds(*unit, image));
+    EXPECT_EQ(unit->SoftwareVersion(), "SAMPLE 1.10");
+    EXPECT_NE(out.find("COM3: Ctrl+C: the station stops once this unit's upgrade has finished"), std::string::npos) << out;
+    EXPECT_NE(out.find("COM3: Ctrl+C again: still finishing"), std::string::npos) << out;
+  }
 }
 
 // Whatever becomes of a unit named or found, it has its row in the report

@@ -281,8 +281,12 @@ int UnitSession::EndUpgrade() {
     return 1;
   }
   LetOutputLeave();
+  // The finishing commands are not waited for: when the version notice
+  // could not be sent, the port went with them, and whether the length and
+  // run commands reached the unit is not known.
   if (!upgrade.TpsSent) {
-    Fail("the unit was programmed and started, but the version notice could not be sent");
+    Fail("the unit was programmed and verified, but the finishing commands may not have reached it; "
+         "if it does not restart, run kq30 upgrade --recover");
     return 1;
   }
   const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - upgradeBegan_);

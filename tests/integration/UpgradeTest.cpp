@@ -169,6 +169,13 @@ TEST_F(UpgradeTool, EachBootLoaderFaultFailsWithTheWizardsMessageInBoundedTime) 
       {"unit hangs while writing", [](SimOptions& o) { o.SilentFromRequest = LastWrite; }, programmingFail, 4.7},
       {"read back altered", [](SimOptions& o) { o.CorruptReadRequest = FirstRead; }, verifyFail, 0},
       {"read with a bad checksum", [](SimOptions& o) { o.BadChecksumRequest = LastRead; }, verifyFail, 3.1},
+      // Programmed and verified; the length and run commands lost with the
+      // cable. The version notice's write into it fails only once the port
+      // has given up on it (about 6 s here).
+      {"cable pulled as the length goes out", [](SimOptions& o) { o.UnplugAtRequest = LastRead + 1; },
+       "the unit was programmed and verified, but the finishing commands may not have reached it; if it does not "
+       "restart, run kq30 upgrade --recover",
+       5},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

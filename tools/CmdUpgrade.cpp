@@ -104,7 +104,9 @@ Command::Run AddUpgrade(CLI::App& app) {
   return [a, baud] {
     a->baudGiven = baud->count() > 0;
     const std::size_t named = a->port.ports.size() + a->port.devices.size();
-    if (a->station && (a->port.automatic || named > 1))
+    // A station's port is one fixed cable: a serial number would be looked
+    // up again for every unit, and an adapter changed meanwhile taken.
+    if (a->station && (a->port.automatic || named > 1 || !a->port.serial.empty()))
       throw CLI::ValidationError("--station", "takes one --port or --device");
     if (a->recover && named > 1) throw CLI::ValidationError("--recover", "takes one --port or --device, or --auto");
     // One trace is one unit's session.

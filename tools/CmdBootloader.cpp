@@ -58,7 +58,10 @@ Command::Run AddBootloader(CLI::App& app) {
   app.add_option("--firmware", a->firmware, "the firmware file (write, verify)")
       ->type_name("FILE")
       ->capture_default_str();
-  return [a] { return RunBootloader(*a); };
+  return [a] {
+    RefuseFirmwareAsOutput("--trace", a->port.trace, a->firmware);
+    return RunBootloader(*a);
+  };
 }
 
 Command bootloaderCommand("bootloader", "one boot-loader operation, as on the engineering page", AddBootloader);

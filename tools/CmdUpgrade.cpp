@@ -104,13 +104,17 @@ Command::Run AddUpgrade(CLI::App& app) {
   return [a, baud] {
     a->baudGiven = baud->count() > 0;
     const std::size_t named = a->port.ports.size() + a->port.devices.size();
-    if (a->station && (a->port.automatic || named > 1))
+    // A station's port is one fixed cable: a serial number would be looked
+    // up again for every unit, and an adapter changed meanwhile taken.
+    if (a->station && (a->port.automatic || named > 1 || !a->port.serial.empty()))
       throw CLI::ValidationError("--station", "takes one --port or --device");
     if (a->recover && named > 1) throw CLI::ValidationError("--recover", "takes one --port or --device, or --auto");
     // One trace is one unit's session.
     const bool many = a->station || (!a->recover && (a->port.automatic || named > 1 || !a->report.empty()));
     if (many && !a->port.trace.empty())
       throw CLI::ValidationError("--trace", "traces the upgrade of one unit: give one --port, --device or --port-serial");
+    RefuseFirmwareAsOutput("--trace", a->port.trace, a->firmware);
+    RefuseFirmwareAsOutput("--report", a->report, a->firmware);
     // One unit: its port as the single-port commands have it.
     if (!a->port.ports.empty()) a->port.port = a->port.ports.front();
     if (!a->port.devices.empty()) a->port.device = a->port.devices.front();

@@ -56,16 +56,26 @@ std::string PacketSummary(std::span<const uint8_t> p) {
 }
 
 SessionTrace::SessionTrace(const std::string& path, const std::string& heading)
-    : file_(std::fopen(path.c_str(), "w")), buffer_(1 << 16) {
+    : file_(std::fopen(path.c_str(), "a")), buffer_(1 << 16) {
   if (!file_) throw std::runtime_error("cannot write " + Printable(path) + ": " + std::strerror(errno));
   std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
   const std::time_t now = std::time(nullptr);
   char date[32];
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S %z", std::localtime(&now));
   Line(heading + ", started " + date);
+  // A file that takes nothing (a full disk) is found before anything is sent.
+  if (const std::string problem = Flush(); !problem.empty()) {
+    std::fclose(file_);
+    throw std::runtime_error("cannot write " + Printable(path) + ": " + problem);
+  }
 }
 
 SessionTrace::~SessionTrace() { std::fclose(file_); }
+
+std::string SessionTrace::Flush() {
+  if (std::fflush(file_) != 0 && problem_.empty()) problem_ = std::strerror(errno);
+  return problem_;
+}
 
 void SessionTrace::Line(const std::string& text) {
   using namespace std::chrono;
@@ -73,8 +83,10 @@ void SessionTrace::Line(const std::string& text) {
   const std::time_t seconds = system_clock::to_time_t(now);
   char stamp[16];
   std::strftime(stamp, sizeof stamp, "%H:%M:%S", std::localtime(&seconds));
-  std::fprintf(file_, "%s.%03d %s\n", stamp, int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000),
-               text.c_str());
+  if (std::fprintf(file_, "%s.%03d %s\n", stamp,
+                   int(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000), text.c_str()) < 0 &&
+      problem_.empty())
+    problem_ = std::strerror(errno);
 }
 
 void SessionTrace::Port(const std::string& text) {
@@ -85,14 +97,14 @@ void SessionTrace::Port(const std::string& text) {
 
 void SessionTrace::Note(const std::string& text) {
   Line(Printable(text));
-  std::fflush(file_);
+  Flush();
 }
 
 void SessionTrace::Message(const std::string& caption, const std::string& text) {
   Line("message (" + Printable(caption) + "): " + Printable(text));
   // During the boot loader's part every message is a failure.
   if (packets_ && !lastIn_.empty()) Line("last packet in: " + Hex(lastIn_));
-  std::fflush(file_);
+  Flush();
 }
 
 void SessionTrace::Traffic(bool written, std::span<const uint8_t> bytes) {

@@ -16,7 +16,9 @@
 
 class SessionTrace {
  public:
-  // Replaces the file; throws std::runtime_error saying why it can't.
+  // Appends to the file, so that the trace of an earlier session (of a
+  // failure, perhaps) is kept; throws std::runtime_error saying why it
+  // can't, the heading written through.
   SessionTrace(const std::string& path, const std::string& heading);
   ~SessionTrace();
   SessionTrace(const SessionTrace&) = delete;
@@ -30,6 +32,9 @@ class SessionTrace {
   // the last packet in, in full.
   void Message(const std::string& caption, const std::string& text);
   void Note(const std::string& text);
+  // Writes out what is buffered; "" when everything so far reached the
+  // file, else why not.
+  std::string Flush();
 
  private:
   struct Direction {
@@ -43,6 +48,7 @@ class SessionTrace {
 
   std::FILE* file_;
   std::vector<char> buffer_;
+  std::string problem_;  // why a write failed; "" while none has
   std::string port_;
   bool packets_ = false;  // the boot loader is being spoken to: the answers are packets
   Direction out_, in_;

@@ -7,3 +7,5 @@
 void CatchStopRequests();
 // Ctrl+C was pressed since CatchStopRequests().
 bool StopRequested();
+// How often it was pressed since then.
+int StopRequests();

@@ -61,12 +61,20 @@ CLI::Option* AddPortOptions(CLI::App& app, PortArgs& a, bool withAuto, const std
   return baud;
 }
 
+void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, const std::string& firmware) {
+  std::error_code error;
+  if (!path.empty() && std::filesystem::equivalent(path, firmware, error))
+    throw CLI::ValidationError(option, Printable(path) + " is the firmware file " + Printable(firmware) +
+                                           "; writing it would destroy the firmware");
+}
+
 UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop)
     : ownLoop_(sharedLoop ? nullptr : std::make_unique<EventLoop>()),
       Loop(sharedLoop ? *sharedLoop : *ownLoop_),
       Boxes(force ? MsgResult::OK : MsgResult::Cancel),
       Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
-      command_(std::move(command)) {
+      command_(std::move(command)),
+      tracePath_(tracePath) {
   Say = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
   Boxes.Print = [this](const std::string& line) { Say(line); };
   if (!tracePath.empty()) {
@@ -101,7 +109,8 @@ UnitSession::UnitSession(std::string command, bool force, const std::string& tra
   // The tool does not write into a unit it was not asked to: it says how.
   Core.Rescue.OnFound = [this](const std::string& port) {
     BootLoaderPort = port;
-    Say("a unit is waiting in its boot loader on COM" + port + "; run kq30 upgrade --recover");
+    Failure = "a unit is waiting in its boot loader on COM" + port + "; run kq30 upgrade --recover";
+    Say(Failure);
   };
   Core.CreateSerialPort();
   Core.StartWatching();
@@ -127,7 +136,14 @@ std::string UnitSession::TracedPort() const {
 }
 
 int UnitSession::Finish(int status) {
-  if (trace_) trace_->Note("outcome: exit status " + std::to_string(status) + (status == 0 ? " (success)" : ""));
+  if (!trace_) return status;
+  trace_->Note("outcome: exit status " + std::to_string(status) + (status == 0 ? " (success)" : ""));
+  // The trace was asked for: one that lost lines is no success.
+  if (const std::string problem = trace_->Flush(); !problem.empty()) {
+    std::fprintf(stderr, "kq30 %s: the trace %s is incomplete: %s\n", command_.c_str(), Printable(tracePath_).c_str(),
+                 problem.c_str());
+    return status == 0 ? 1 : status;
+  }
   return status;
 }
 
@@ -159,12 +175,10 @@ std::string UnitSession::PortOfSerial(const std::string& serial) {
   std::string candidates;
   for (const PortInfo& p : matches)
     candidates += (candidates.empty() ? "" : ", ") + ("COM" + std::to_string(p.Number)) + " (" + Printable(p.Device) + ")";
-  if (matches.empty())
-    std::fprintf(stderr, "kq30 %s: no adapter has the serial number %s (see kq30 ports)\n", command_.c_str(),
-                 Printable(serial).c_str());
+  if (matches.empty()) Fail("no adapter has the serial number " + Printable(serial) + " (see kq30 ports)");
   else
-    std::fprintf(stderr, "kq30 %s: the serial number %s names more than one port: %s; give --port or --device\n",
-                 command_.c_str(), Printable(serial).c_str(), candidates.c_str());
+    Fail("the serial number " + Printable(serial) + " names more than one port: " + candidates +
+         "; give --port or --device");
   return "";
 }
 
@@ -209,7 +223,9 @@ bool UnitSession::EndConnect() {
   Connection& conn = Core.Conn;
   conn.OnChanged = nullptr;
   if (conn.UnitConnected && !TimerConnection.Enabled()) return true;
-  conn.EndWantedConnection();
+  // Ended here, not on the next tick as in the window: the failure must not
+  // be left behind to end the session's next attempt at once.
+  conn.EndFailedAttempt();
   if (conn.PortNotConfirmed) Fail("not connected: give --force to connect anyway");
   if (Failure.empty()) Failure = Boxes.LastText.empty() ? "not connected" : Boxes.LastText;
   return false;
@@ -265,8 +281,12 @@ int UnitSession::EndUpgrade() {
     return 1;
   }
   LetOutputLeave();
+  // The finishing commands are not waited for: when the version notice
+  // could not be sent, the port went with them, and whether the length and
+  // run commands reached the unit is not known.
   if (!upgrade.TpsSent) {
-    Fail("the unit was programmed and started, but the version notice could not be sent");
+    Fail("the unit was programmed and verified, but the finishing commands may not have reached it; "
+         "if it does not restart, run kq30 upgrade --recover");
     return 1;
   }
   const auto took = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - upgradeBegan_);

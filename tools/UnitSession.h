@@ -40,6 +40,11 @@ struct PortArgs {
 CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const std::string& defaultBaud,
                             bool several = false);
 
+// Refuses as a usage error of option (CLI::ValidationError) an output path
+// that is the firmware file under any of its names: writing it would
+// destroy the file the unit is to get.
+void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, const std::string& firmware);
+
 class UnitSession {
   std::unique_ptr<EventLoop> ownLoop_;  // unless the session runs on a loop shared with others
 
@@ -55,7 +60,8 @@ class UnitSession {
   LoopTimer Timer1{1000}, TimerConnection{200}, PIC_Timer{1};
   CliMessageBoxes Boxes;
   WizardCore Core;
-  // The port where a failed connection found a unit in its boot loader.
+  // The port where a failed connection found a unit in its boot loader
+  // (the Failure then says so).
   std::string BootLoaderPort;
   // Every line the session prints about its unit goes through it; on
   // stderr unless replaced (several units prefix their lines with the port).
@@ -96,7 +102,8 @@ class UnitSession {
   int EndUpgrade();
   // Waits until what was last written has left the port, before it closes.
   void LetOutputLeave();
-  // The command's exit status, traced as the outcome.
+  // The command's exit status, traced as the outcome; 1 after a message
+  // when the trace could not be written whole.
   int Finish(int status);
 
  private:
@@ -108,6 +115,7 @@ class UnitSession {
   void Fail(const std::string& text);
 
   std::string command_;
+  std::string tracePath_;
   std::unique_ptr<SessionTrace> trace_;
   std::string autoShown_;  // the port and rate Auto was last reported trying
   std::chrono::steady_clock::time_point upgradeBegan_{};

@@ -3,16 +3,20 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <utility>
 
 #include "Console.h"
+#include "CsvField.h"
 #include "StopRequest.h"
 
 using Clock = std::chrono::steady_clock;
@@ -42,49 +46,72 @@ void Conclude(UnitRow& row, const UnitSession& session, bool upgraded, Clock::ti
   row.Took = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
 }
 
-// A CSV field: quoted when it holds a separator, a quote or a line break,
-// its quotes doubled.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + '"';
+// The last byte of a file; 0 when there is none to read.
+char LastByte(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  char last = 0;
+  if (in && in.tellg() > 0 && in.seekg(-1, std::ios::end)) in.get(last);
+  return last;
 }
 
 // --report: one row per unit appended as the unit is done, so that the
 // rows so far survive whatever comes later; a header starts an empty file.
 class Report {
  public:
-  // False after a message when the file does not open for appending.
-  bool Open(const std::string& path) {
-    if (path.empty()) return true;
+  // A file that does not open for appending, or takes no header, is a
+  // usage error, found before anything is sent.
+  void Open(const std::string& path) {
+    if (path.empty()) return;
+    path_ = path;
     std::error_code error;
     const bool fresh = std::filesystem::file_size(path, error) == 0 || error;
-    file_.open(path, std::ios::app | std::ios::binary);
-    if (!file_) {
-      std::fprintf(stderr, "kq30 upgrade: cannot append to the report %s\n", Printable(path).c_str());
-      return false;
-    }
-    if (fresh) file_ << "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n" << std::flush;
-    return true;
+    file_.reset(std::fopen(path.c_str(), "ab"));
+    if (!file_) throw CLI::ValidationError("--report", "cannot append to " + Printable(path) + ": " + std::strerror(errno));
+    // Unbuffered: a row that does not reach the file is never left behind to
+    // come out glued to the next.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    // A file that does not end in a line end (cut short, or saved so by an
+    // editor) gets one: the first row must not be glued to its last line.
+    const std::string start =
+        fresh ? "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n"
+              : LastByte(path) != '\n' ? "\r\n" : "";
+    if (!start.empty() && !Write(start))
+      throw CLI::ValidationError("--report", "cannot write " + Printable(path) + ": " + problem_);
   }
 
   void Append(const UnitRow& row) {
-    if (!file_.is_open()) return;
+    if (!file_) return;
     const std::time_t now = std::time(nullptr);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    std::string line;
     for (const std::string& field : {std::string(stamp), row.Port, row.SerialCode, row.Model, row.VersionBefore,
                                      row.VersionAfter, row.Outcome})
-      file_ << CsvField(field) << ',';
-    file_ << row.Took.count() << "\r\n" << std::flush;
+      line += CsvField(field) + ',';
+    line += std::to_string(row.Took.count()) + "\r\n";
+    if (!Write(line))
+      std::fprintf(stderr, "kq30 upgrade: the row of %s is missing from the report %s: %s\n", row.Port.c_str(),
+                   Printable(path_).c_str(), problem_.c_str());
   }
 
+  // Every row reached the file.
+  bool Whole() const { return problem_.empty(); }
+
  private:
-  std::ofstream file_;
+  bool Write(const std::string& text) {
+    if (std::fwrite(text.data(), 1, text.size(), file_.get()) == text.size() && std::fflush(file_.get()) == 0)
+      return true;
+    problem_ = std::strerror(errno);
+    std::clearerr(file_.get());
+    return false;
+  }
+
+  struct Close {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Close> file_;
+  std::string path_;
+  std::string problem_;  // why the last row lost was; "" while none was
 };
 
 // The closing table on stdout, its columns as wide as their widest entry.
@@ -105,8 +132,9 @@ void PrintTable(const std::vector<UnitRow>& rows) {
   std::fflush(stdout);
 }
 
+// A run that upgraded no unit at all has not done its work either.
 bool EveryUnitUpgraded(const std::vector<UnitRow>& rows) {
-  return std::all_of(rows.begin(), rows.end(), [](const UnitRow& r) { return r.Upgraded; });
+  return !rows.empty() && std::all_of(rows.begin(), rows.end(), [](const UnitRow& r) { return r.Upgraded; });
 }
 
 // One of the units upgraded at the same time.
@@ -180,7 +208,6 @@ bool Confirmed(bool yes, const std::string& question) {
 
 int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   Report report;
-  if (!report.Open(a.report)) return 1;
   EventLoop loop;
   std::deque<Unit> units;  // a deque: the sessions' messages hold on to their unit
   UnitLines lines(units);
@@ -191,6 +218,7 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   const auto add = [&](const std::string& name) -> Unit& {
     Unit& u = units.emplace_back();
     u.name = name;
+    u.began = Clock::now();
     u.session = std::make_unique<UnitSession>("upgrade", a.port.force, "", &loop);
     u.session->Core.Firmware = firmware;
     u.session->DrawsBar = false;
@@ -198,7 +226,6 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     return u;
   };
   const auto startConnect = [&](Unit& u, const PortArgs& port) {
-    u.began = Clock::now();
     u.connecting = u.session->StartConnect(port);
   };
   const auto endConnect = [&](Unit& u) {
@@ -212,34 +239,71 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     rows.push_back(u.row);
   };
 
+  // The units --port, --device and --port-serial name (none with --auto),
+  // each with its port as given, then as the COM number it names.
+  struct Named {
+    std::string option, value;
+    PortArgs port;
+    bool resolved = false;
+  };
+  PortArgs none = a.port;
+  none.port = 0;
+  none.device.clear();
+  none.serial.clear();
+  std::vector<Named> named;
+  for (int n : a.port.ports) named.push_back({"--port", std::to_string(n), none}), named.back().port.port = n;
+  for (const std::string& device : a.port.devices)
+    named.push_back({"--device", device, none}), named.back().port.device = device;
+  if (!a.port.serial.empty())
+    named.push_back({"--port-serial", a.port.serial, none}), named.back().port.serial = a.port.serial;
+  // One unit per port: the session of a port named twice (a device also
+  // under another name) would find it busy, and report as failed a unit
+  // that was upgraded.
+  std::map<std::string, const Named*> taken;
+  for (Named& n : named) {
+    Unit& u = add(n.option == "--port" ? "COM" + n.value : n.option == "--device" ? n.value : "adapter " + n.value);
+    const std::string number = u.session->PortText(n.port);
+    // Its row names the port also when the unit never answers there.
+    u.row.Port = number.empty() ? u.name : "COM" + number;
+    if (number.empty()) continue;  // said why; the unit fails below
+    if (const auto [first, fresh] = taken.emplace(number, &n); !fresh)
+      throw CLI::ValidationError(n.option, n.value + " names COM" + number + ", as " + first->second->option + " " +
+                                               first->second->value + " does; each unit needs a port of its own");
+    n.port = none;
+    n.port.port = std::stoi(number);
+    n.resolved = true;
+  }
+  report.Open(a.report);
+
+
   if (a.port.automatic) {
     // Auto finds one unit per attempt and keeps its port, so the next
     // attempt passes it over; the attempt that finds none ends the search.
     for (;;) {
       Unit& u = add("auto");
       // After the first unit, an attempt that finds none only ends the search: it says nothing.
-      if (units.size() > 1) u.session->Say = [](const std::string&) {};
+      const bool quiet = units.size() > 1;
+      if (quiet) u.session->Say = [](const std::string&) {};
       startConnect(u, a.port);
       RunWhile(loop, lines, [&] { return u.session->Connecting(); });
       endConnect(u);
-      if (!u.connected) {
+      if (!u.connected && u.session->BootLoaderPort.empty()) {
         units.pop_back();
         break;
       }
       u.session->Say = sayFor(u);
+      if (u.connected) continue;
+      // A unit waiting in its boot loader ends the search too, but is named
+      // (also where the search is quiet) and has its row.
+      u.row.Port = "COM" + u.session->BootLoaderPort;
+      if (quiet) u.session->Say(u.session->Failure);
+      conclude(u, false);
+      break;
     }
     if (units.empty()) return 1;
   } else {
-    for (int n : a.port.ports) {
-      PortArgs port = a.port;
-      port.port = n;
-      startConnect(add("COM" + std::to_string(n)), port);
-    }
-    for (const std::string& device : a.port.devices) {
-      PortArgs port = a.port;
-      port.device = device;
-      startConnect(add(device), port);
-    }
+    for (std::size_t i = 0; i < named.size(); ++i)
+      if (named[i].resolved) startConnect(units[i], named[i].port);
     RunWhile(loop, lines, [&] {
       return std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.session->Connecting(); });
     });
@@ -287,7 +351,7 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   }
   lines.Clear();
   PrintTable(rows);
-  return EveryUnitUpgraded(rows) ? 0 : 1;
+  return EveryUnitUpgraded(rows) && report.Whole() ? 0 : 1;
 }
 
 namespace {
@@ -328,7 +392,7 @@ bool WaitUntilGone(UnitSession& session, const PortArgs& port) {
 
 int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   Report report;
-  if (!report.Open(a.report)) return 1;
+  report.Open(a.report);
   const std::string port = a.port.device.empty() ? "COM" + std::to_string(a.port.port) : a.port.device;
   std::printf("file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
   std::fflush(stdout);
@@ -349,10 +413,20 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
     Identify(row, session);
     session.Say = [&row](const std::string& line) { std::fprintf(stderr, "%s: %s\n", row.Port.c_str(), line.c_str()); };
     session.Say("unit_version: " + row.VersionBefore + " (" + row.Model + " " + row.SerialCode + ")");
-    // From Yes on, Ctrl+C waits for the upgrade's end.
+    // From Yes on, Ctrl+C waits for the upgrade's end, and says so.
     session.Core.Conn.SB_COMPortDetectContinueClick();
     const auto began = Clock::now();
-    const bool upgraded = session.RunUpgrade([&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); }) == 0;
+    bool upgraded = false;
+    if (session.StartUpgrade([&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); })) {
+      for (int heard = StopRequests(); session.Upgrading();) {
+        session.Loop.RunUntil([&] { return !session.Upgrading() || StopRequests() != heard; }, std::chrono::hours(24));
+        if (StopRequests() == heard) continue;
+        session.Say(heard == 0 ? "Ctrl+C: the station stops once this unit's upgrade has finished"
+                               : "Ctrl+C again: still finishing this unit's upgrade, which must not be cut short");
+        heard = StopRequests();
+      }
+      upgraded = session.EndUpgrade() == 0;
+    }
     Conclude(row, session, upgraded, began);
     report.Append(row);
     session.Core.Conn.EndWantedConnection();
@@ -360,7 +434,15 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
     session.Say("done; disconnect the unit and connect the next");
     if (!WaitUntilGone(session, a.port)) break;
   }
-  if (StopRequested()) std::fprintf(stderr, "%s: stopped\n", port.c_str());
+  // Stopped before the units counted on came, the station has not done its work.
+  const int done = static_cast<int>(rows.size());
+  const bool shortOfCount = a.count > 0 && done < a.count;
+  if (StopRequested()) {
+    const std::string when = done == 0      ? " before any unit"
+                             : shortOfCount ? " after " + std::to_string(done) + " of " + std::to_string(a.count) + " units"
+                                            : "";
+    std::fprintf(stderr, "%s: stopped%s\n", port.c_str(), when.c_str());
+  }
   PrintTable(rows);
-  return EveryUnitUpgraded(rows) ? 0 : 1;
+  return EveryUnitUpgraded(rows) && !shortOfCount && report.Whole() ? 0 : 1;
 }

@@ -60,6 +60,7 @@ TEST(CommandLine, MalformedValuesNameTheirOptionAndExitTwo) {
       {"baud --port 3 --nmea 4800", "--rs232 is required"},
       {"upgrade --port 3 --port 4 --station", "kq30 upgrade: --station: takes one --port or --device"},
       {"upgrade --auto --station", "--station: takes one --port or --device"},
+      {"upgrade --port-serial A50285BI --station", "--station: takes one --port or --device"},
       {"upgrade --port 3 --port 4 --recover", "--recover: takes one --port or --device, or --auto"},
       {"upgrade --port 3 --count 2", "--count requires --station"},
       {"upgrade --port 3 --station --count 0", "--count: 0 is not from 1 to 1000000"},

@@ -118,11 +118,13 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
   std::vector<std::unique_ptr<SimulatedUnit>> units;
   for (int port : {3, 4, 5}) {
     SimOptions o = UnitOn(folder, port, 38400);
-    if (port == 4) o.ModelId = "KQ-30, \"B\"";  // a field the report must quote
+    if (port == 4) o.ModelId = "=KQ-30, \"B\"";  // a field the report must quote, and no formula
     if (port == 5) o.NoAckRequest = 50;          // its 50th block goes unacknowledged
     units.push_back(std::make_unique<SimulatedUnit>(o));
     units.back()->Start();
   }
+  // A report whose last line has no line end: the rows start on a line of their own.
+  std::ofstream(report, std::ios::binary) << "time,port,serial_code,model,version_before,version_after,outcome,seconds";
   const auto began = std::chrono::steady_clock::now();
   const Result r = RunShell(Tool() + " upgrade --port 3 --port 4 --port 5 --baud 38400 --yes --report " +
                             Quoted(report) + firmware);
@@ -139,7 +141,7 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
   ASSERT_EQ(rows.size(), 3u) << ReadAll(report);
   const std::vector<std::vector<std::string>> expected{
       {"COM3", "SIM0000001", "KQ-30", "1.05", "SAMPLE 1.10", "upgraded"},
-      {"COM4", "SIM0000001", "KQ-30, \"B\"", "1.05", "SAMPLE 1.10", "upgraded"},
+      {"COM4", "SIM0000001", "'=KQ-30, \"B\"", "1.05", "SAMPLE 1.10", "upgraded"},
       {"COM5", "SIM0000001", "KQ-30", "1.05", "", "failed: Programming Fail! Please try again."}};
   for (const auto& want : expected) {
     const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[1] == want[0]; });
@@ -207,17 +209,131 @@ TEST_F(ManyUnits, AStationUpgradesTheNextUnitOnlyOnceTheLastHasGone) {
   for (const auto& row : rows) EXPECT_EQ(row[6], "upgraded");
 }
 
+// Ctrl+C lets the upgrade under way finish, saying so at each press; a
+// station stopped short of its units (none, or fewer than --count) fails.
 TEST_F(ManyUnits, CtrlCAtAStationLetsTheUpgradeUnderWayFinishThenStops) {
+  const struct {
+    const char* args;
+    bool unit;
+    const char* signalAt;  // Ctrl+C once the output shows it
+    int status;
+    const char* stopped;
+  } cases[] = {
+      {"", true, "Programming", 0, "COM3: stopped\n"},
+      {" --count 2", true, "Programming", 1, "COM3: stopped after 1 of 2 units\n"},
+      {"", false, "waiting for a unit", 1, "COM3: stopped before any unit\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.args) + (c.unit ? " with a unit" : " without a unit"));
+    fs::remove(log);  // the last case's output must not be taken for this one's
+    std::unique_ptr<SimulatedUnit> unit;
+    if (c.unit) (unit = std::make_unique<SimulatedUnit>(UnitOn(folder, 3, 38400)))->Start();
+    Background station(std::string("upgrade --port 3 --baud 38400 --station --yes") + c.args + firmware, log);
+    ASSERT_TRUE(station.Shows([&](const std::string& out) { return out.find(c.signalAt) != std::string::npos; }, 60s))
+        << station.Output();
+    station.Signal(SIGINT);
+    if (c.unit) {
+      ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("Ctrl+C: ") != std::string::npos; }, 5s))
+          << station.Output();
+      station.Signal(SIGINT);
+    }
+    EXPECT_EQ(station.Exit(60s), c.status) << station.Output();
+    const std::string out = station.Output();
+    EXPECT_NE(out.find(c.stopped), std::string::npos) << out;
+    EXPECT_EQ(Count(out, "waiting for a unit"), 1u) << out;
+    if (!c.unit) continue;
+    EXPECT_TRUE(FlashHolds(*unit, image));
+    EXPECT_EQ(unit->SoftwareVersion(), "SAMPLE 1.10");
+    EXPECT_NE(out.find("COM3: Ctrl+C: the station stops once this unit's upgrade has finished"), std::string::npos) << out;
+    EXPECT_NE(out.find("COM3: Ctrl+C again: still finishing"), std::string::npos) << out;
+  }
+}
+
+// Whatever becomes of a unit named or found, it has its row in the report
+// and in the table, under its port; every case has a unit not upgraded.
+TEST_F(ManyUnits, EveryUnitNamedOrFoundIsAccountedFor) {
+  const struct {
+    const char* name;
+    std::vector<SimOptions> units;
+    std::string args;
+    std::vector<std::pair<std::string, std::string>> rows;  // port, the outcome's start
+  } cases[] = {
+      {"an adapter's serial number no adapter has", {}, "--port-serial NOSUCH",
+       {{"adapter NOSUCH", "failed: no adapter has the serial number NOSUCH"}}},
+      {"ports without a unit", {}, "--port 4 --port 5", {{"COM4", "failed: not connected"}, {"COM5", "failed: not connected"}}},
+      {"a device that is no port", {}, "--device /dev/no-such-port",
+       {{"/dev/no-such-port", "failed: /dev/no-such-port is no serial port"}}},
+      {"Auto after a unit finds one waiting in its boot loader",
+       {UnitOn(folder, 3, 115200), UnitOn(folder, 4, 38400, true)},
+       "--auto",
+       {{"COM3", "upgraded"}, {"COM4", "failed: a unit is waiting in its boot loader on COM4; run kq30 upgrade --recover"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(report);
+    std::vector<std::unique_ptr<SimulatedUnit>> units;
+    for (const SimOptions& o : c.units) units.emplace_back(std::make_unique<SimulatedUnit>(o))->Start();
+    const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade " + c.args + " --yes --report " +
+                              Quoted(report) + firmware);
+    EXPECT_EQ(r.status, 1) << r.output;
+    const auto rows = CsvRows(report);
+    ASSERT_EQ(rows.size(), c.rows.size()) << ReadAll(report);
+    for (const auto& [port, outcome] : c.rows) {
+      const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[1] == port; });
+      ASSERT_NE(row, rows.end()) << port << "\n" << ReadAll(report);
+      EXPECT_EQ((*row)[6].rfind(outcome, 0), 0u) << (*row)[6];
+      EXPECT_NE(r.output.find("\n" + port + "  "), std::string::npos) << r.output;
+    }
+  }
+}
+
+// A port that does not open yet (--force: the cable is still unplugged) is
+// only a station without a unit: the unit plugged in later is upgraded.
+TEST_F(ManyUnits, AStationWaitsThroughAPortThatDoesNotOpenYet) {
+  Background station("upgrade --port 3 --baud 38400 --station --count 1 --force --yes" + firmware, log);
+  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("waiting for a unit") != std::string::npos; },
+                            10s))
+      << station.Output();
+  std::this_thread::sleep_for(3s);  // several attempts fail to open the port
   SimulatedUnit unit(UnitOn(folder, 3, 38400));
   unit.Start();
-  Background station("upgrade --port 3 --baud 38400 --station --yes" + firmware, log);
-  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("Programming") != std::string::npos; }, 60s))
-      << station.Output();
-  station.Signal(SIGINT);
   EXPECT_EQ(station.Exit(60s), 0) << station.Output();
   EXPECT_TRUE(FlashHolds(unit, image));
-  EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
-  const std::string out = station.Output();
-  EXPECT_NE(out.find("COM3: stopped"), std::string::npos) << out;
-  EXPECT_EQ(Count(out, "waiting for a unit"), 1u) << out;
+}
+
+// Usage errors found once the ports or the files are known: exit 2 with the
+// option at fault and the usage line, before anything reaches the unit; the
+// firmware file, under any of its names, is never written.
+TEST_F(ManyUnits, UsageErrorsAreFoundBeforeAnythingIsSent) {
+  SimulatedUnit unit(UnitOn(folder, 3, 38400));
+  unit.Start();
+  const fs::path copy = folder.Path() / "KQ-30.bin", link = folder.Path() / "linked.bin";
+  fs::copy_file(KQ30_SAMPLE_FIRMWARE, copy);
+  fs::create_hard_link(copy, link);
+  const std::string full = "No space left on device";
+  const struct {
+    std::string args, problem;
+  } cases[] = {
+      {"upgrade --port 3 --port 3", "--port: 3 names COM3, as --port 3 does; each unit needs a port of its own"},
+      {"upgrade --device " + Quoted(unit.LinkPath()) + " --device " + unit.DevicePath(),
+       "--device: " + unit.DevicePath() + " names COM3, as --device " + unit.LinkPath() + " does"},
+      {"upgrade --port 3 --trace " + Quoted(copy), "--trace: " + copy.string() + " is the firmware file"},
+      {"upgrade --port 3 --trace " + Quoted(link), "--trace: " + link.string() + " is the firmware file"},
+      {"bootloader write --port 3 --trace " + Quoted(link), "--trace: " + link.string() + " is the firmware file"},
+      {"upgrade --port 3 --report " + Quoted(link), "--report: " + link.string() + " is the firmware file"},
+      {"upgrade --port 3 --trace /dev/full", "--trace: cannot write /dev/full: " + full},
+      {"upgrade --port 3 --report /dev/full", "--report: cannot write /dev/full: " + full},
+      {"upgrade --port 3 --report " + Quoted(folder.Path() / "none" / "r.csv"), "--report: cannot append to "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string command = c.args.substr(0, c.args.find(' '));
+    const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " " + c.args +
+                              (command == "upgrade" ? " --yes" : "") + " --firmware " + Quoted(copy));
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("kq30 " + command + ": " + c.problem), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("\nusage: kq30 " + command + " "), std::string::npos) << r.output;
+  }
+  EXPECT_TRUE(unit.ReceivedLines().empty());
+  EXPECT_EQ(ReadAll(copy), ReadAll(KQ30_SAMPLE_FIRMWARE));
 }

@@ -169,6 +169,13 @@ TEST_F(UpgradeTool, EachBootLoaderFaultFailsWithTheWizardsMessageInBoundedTime) 
       {"unit hangs while writing", [](SimOptions& o) { o.SilentFromRequest = LastWrite; }, programmingFail, 4.7},
       {"read back altered", [](SimOptions& o) { o.CorruptReadRequest = FirstRead; }, verifyFail, 0},
       {"read with a bad checksum", [](SimOptions& o) { o.BadChecksumRequest = LastRead; }, verifyFail, 3.1},
+      // Programmed and verified; the length and run commands lost with the
+      // cable. The version notice's write into it fails only once the port
+      // has given up on it (about 6 s here).
+      {"cable pulled as the length goes out", [](SimOptions& o) { o.UnplugAtRequest = LastRead + 1; },
+       "the unit was programmed and verified, but the finishing commands may not have reached it; if it does not "
+       "restart, run kq30 upgrade --recover",
+       5},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -302,6 +309,9 @@ TEST_F(UpgradeTool, ATraceLogsTheSessionAndAnUnwritableOneIsAUsageError) {
   SimulatedUnit unit(options);
   unit.Start();
   const fs::path trace = dir_ / "trace.txt";
+  // An earlier session's trace is kept; this one follows it.
+  const std::string earlier = "12:00:00.000 kq30 upgrade, started 2026-01-01 12:00:00 +0000\n";
+  std::ofstream(trace) << earlier;
   const Result r = RunShell(Tool() + " upgrade --port 3 --baud 38400 --yes --firmware " + Quoted(small_) +
                             " --trace " + Quoted(trace));
   EXPECT_EQ(r.status, 1) << r.output;
@@ -315,9 +325,10 @@ TEST_F(UpgradeTool, ATraceLogsTheSessionAndAnUnwritableOneIsAUsageError) {
         " message (Warning): Verify Fail!! \n", " last packet in: 55 55 55 55 01 00 80",
         " outcome: exit status 1\n"})
     EXPECT_TRUE(Contains(log, part)) << part << "\nin\n" << log;
+  EXPECT_EQ(log.rfind(earlier, 0), 0u) << log;
   // Each line starts with its time.
-  EXPECT_EQ(log.find_first_not_of("0123456789"), 2u);
-  EXPECT_EQ(log.substr(8, 1), ".");
+  EXPECT_EQ(log.find_first_not_of("0123456789", earlier.size()), earlier.size() + 2);
+  EXPECT_EQ(log.substr(earlier.size() + 8, 1), ".");
 
   const size_t heard = unit.ReceivedLines().size();
   const Result refused = RunShell(Tool() + " upgrade --port 3 --yes --firmware " + Quoted(small_) +
@@ -325,4 +336,32 @@ TEST_F(UpgradeTool, ATraceLogsTheSessionAndAnUnwritableOneIsAUsageError) {
   EXPECT_EQ(refused.status, 2) << refused.output;
   EXPECT_TRUE(Contains(refused.output, "--trace")) << refused.output;
   EXPECT_EQ(unit.ReceivedLines().size(), heard);
+}
+
+// A trace or report that stops taking lines part-way (here at the file-size
+// limit, as on a full disk) is said, and the run is no success though the
+// unit was upgraded.
+TEST_F(UpgradeTool, AnOutputFileThatStopsTakingLinesFailsTheRun) {
+  const struct {
+    const char* option;
+    std::string earlier;  // what the file holds before
+    std::string problem;
+  } cases[] = {
+      {"--trace", "", " is incomplete: File too large"},
+      {"--report", std::string(1100, 'x') + "\r\n", "the row of COM3 is missing from the report "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.option);
+    TestPortFolder folder;
+    SimulatedUnit unit(UnitOn(folder, 3, 38400));
+    unit.Start();
+    const fs::path file = dir_ / "output";
+    std::ofstream(file, std::ios::trunc) << c.earlier;
+    // The limit, in blocks of 512 bytes: 1 KiB.
+    const Result r = RunShell("trap '' XFSZ; ulimit -f 2; " + Tool() + " upgrade --port 3 --baud 38400 --yes --firmware " +
+                              Quoted(small_) + " " + c.option + " " + Quoted(file));
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_TRUE(Contains(r.output, c.problem)) << r.output;
+    EXPECT_EQ(FirstDifference(unit, smallImage_), 1504);
+  }
 }

@@ -4,15 +4,17 @@
 #include "StopRequest.h"
 
 namespace {
-volatile std::sig_atomic_t requested = 0;
+volatile std::sig_atomic_t requests = 0;
 }
 
 void CatchStopRequests() {
   struct sigaction action {};
-  action.sa_handler = [](int) { requested = 1; };
+  action.sa_handler = [](int) { requests = requests + 1; };
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   sigaction(SIGINT, &action, nullptr);
 }
 
-bool StopRequested() { return requested != 0; }
+bool StopRequested() { return requests != 0; }
+
+int StopRequests() { return requests; }

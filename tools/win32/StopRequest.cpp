@@ -7,15 +7,17 @@
 #include "StopRequest.h"
 
 namespace {
-std::atomic<bool> requested{false};
+std::atomic<int> requests{0};
 
 BOOL WINAPI OnControl(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  requested = true;
+  ++requests;
   return TRUE;
 }
 }  // namespace
 
 void CatchStopRequests() { SetConsoleCtrlHandler(OnControl, TRUE); }
 
-bool StopRequested() { return requested; }
+bool StopRequested() { return requests != 0; }
+
+int StopRequests() { return requests; }

@@ -17,6 +17,26 @@ std::vector<std::string> BaudRates() {
 }
 }  // namespace
 
+std::string FitLine(const std::string& head, int done, int total, const std::string& tail, int width) {
+  // A column per character: UTF-8's continuation bytes take none.
+  const auto columns = [](const std::string& text) {
+    return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+  };
+  const int room = std::max(width - 1, 0);
+  std::string bar;
+  constexpr int Widest = 30, Narrowest = 5;
+  if (const int cells = std::min(Widest, room - columns(head) - columns(tail) - 3); total > 0 && cells >= Narrowest) {
+    const int filled = static_cast<int>(static_cast<long long>(std::clamp(done, 0, total)) * cells / total);
+    bar = "[" + std::string(filled, '#') + std::string(cells - filled, '.') + "] ";
+  }
+  const std::string line = head + bar + tail;
+  // Cut before the character that would take column room + 1.
+  int taken = 0;
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if ((line[i] & 0xC0) != 0x80 && ++taken > room) return line.substr(0, i);
+  return line;
+}
+
 std::string Duration(std::chrono::seconds s) {
   char text[32];
   if (s.count() >= 60) std::snprintf(text, sizeof text, "%ld min %02ld s", long(s.count() / 60), long(s.count() % 60));
@@ -319,15 +339,12 @@ void UnitSession::ShowProgress(bool final) {
   const auto now = std::chrono::steady_clock::now();
   if (!final && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
   lastDrawn_ = now;
-  constexpr int Width = 30;
-  const std::string bar = std::string(p.BlocksDone * Width / p.BlocksTotal, '#') +
-                          std::string(Width - p.BlocksDone * Width / p.BlocksTotal, '.');
-  char text[160];
-  std::snprintf(text, sizeof text, "[%s] %4d/%d blocks %3d%%  %5.1f kB/s  %-20s", bar.c_str(), p.BlocksDone,
-                p.BlocksTotal, percent, p.BytesPerSecond / 1000, Core.Upgrade.Page.TimeLeft.c_str());
-  Bar = text;
+  char text[128];
+  std::snprintf(text, sizeof text, "%4d/%d blocks %3d%%  %5.1f kB/s  %-20s", p.BlocksDone, p.BlocksTotal, percent,
+                p.BytesPerSecond / 1000, Core.Upgrade.Page.TimeLeft.c_str());
+  Bar = {p.BlocksDone, p.BlocksTotal, text};
   if (!DrawsBar) return;
-  std::fprintf(stderr, "\r%s", Bar.c_str());
+  std::fprintf(stderr, "\r%s", FitLine("", Bar.Done, Bar.Total, Bar.Tail, TerminalWidth(stderr)).c_str());
   if (final) std::fputc('\n', stderr);
   std::fflush(stderr);
 }

@@ -68,9 +68,14 @@ class UnitSession {
   std::function<void(const std::string& line)> Say;
   // The message that ended the last connection attempt or upgrade.
   std::string Failure;
-  // The upgrade's progress bar on a terminal, drawn by the session itself
-  // unless DrawsBar is off (several units draw theirs in lines of their own).
-  std::string Bar;
+  // The upgrade's progress on a terminal: blocks done of Total (0 until
+  // the first is known) and the text after the bar. The session draws it
+  // itself unless DrawsBar is off (several units draw theirs in lines of
+  // their own).
+  struct Progress {
+    int Done = 0, Total = 0;
+    std::string Tail;
+  } Bar;
   bool DrawsBar = true;
 
   // The COM number --port, --device or --port-serial names; "" after a
@@ -123,6 +128,14 @@ class UnitSession {
   int lastTenth_ = -1;
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
+
+// A line for a terminal width columns wide: head, a progress bar of done
+// blocks out of total (none when total is 0) and tail, in at most width - 1
+// columns, so that it stays one row (text in the last column makes some
+// terminals wrap) and a redraw in place finds every line where it was. What
+// does not fit goes: the bar shrinks first, down to none, then the end of
+// the line is cut.
+std::string FitLine(const std::string& head, int done, int total, const std::string& tail, int width);
 
 // "2 min 05 s", "42 s"
 std::string Duration(std::chrono::seconds s);

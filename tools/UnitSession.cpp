@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "Command.h"
 #include "Console.h"
@@ -88,11 +91,61 @@ void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, 
                                            "; writing it would destroy the firmware");
 }
 
-UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop)
+struct SharedPorts::State {
+  std::mutex mutex;  // the sessions' watchers, called on the table's watcher thread
+  std::map<int, std::function<void()>> watchers;
+  int lastId = 0;
+  bool watching = false;
+  // Last, so that it goes first: its watcher thread ends before the
+  // watchers it calls.
+  std::unique_ptr<PortPlatform> platform = DefaultPortPlatform();
+};
+
+namespace {
+// A session's view of the shared table.
+class SessionPorts : public PortPlatform {
+ public:
+  explicit SessionPorts(std::shared_ptr<SharedPorts::State> state) : state_(std::move(state)) {}
+  // Once gone, the session hears no more changes, also none under way.
+  ~SessionPorts() override {
+    const std::lock_guard lock(state_->mutex);
+    state_->watchers.erase(id_);
+  }
+  std::optional<std::vector<PortInfo>> ListPortDevices() override { return state_->platform->ListPortDevices(); }
+  PortProbe ProbePort(const PortInfo& port) override { return state_->platform->ProbePort(port); }
+  std::optional<std::string> DevicePath(int number) override { return state_->platform->DevicePath(number); }
+  void Watch(std::function<void()> onChange) override {
+    {
+      const std::lock_guard lock(state_->mutex);
+      id_ = ++state_->lastId;
+      state_->watchers[id_] = std::move(onChange);
+      if (std::exchange(state_->watching, true)) return;
+    }
+    SharedPorts::State* state = state_.get();
+    state_->platform->Watch([state] {
+      const std::lock_guard lock(state->mutex);
+      for (const auto& [id, watcher] : state->watchers) watcher();
+    });
+  }
+  std::string WatchProblem() const override { return state_->platform->WatchProblem(); }
+  std::string NoPortHint() const override { return state_->platform->NoPortHint(); }
+
+ private:
+  std::shared_ptr<SharedPorts::State> state_;
+  int id_ = 0;
+};
+}  // namespace
+
+SharedPorts::SharedPorts() : state_(std::make_shared<State>()) {}
+
+std::unique_ptr<PortPlatform> SharedPorts::ForSession() { return std::make_unique<SessionPorts>(state_); }
+
+UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop,
+                         SharedPorts* ports)
     : ownLoop_(sharedLoop ? nullptr : std::make_unique<EventLoop>()),
       Loop(sharedLoop ? *sharedLoop : *ownLoop_),
       Boxes(force ? MsgResult::OK : MsgResult::Cancel),
-      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
+      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection, ports ? ports->ForSession() : nullptr),
       command_(std::move(command)),
       tracePath_(tracePath) {
   Say = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };

@@ -45,6 +45,22 @@ CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const 
 // destroy the file the unit is to get.
 void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, const std::string& firmware);
 
+// One port table, and so one COM numbering, for sessions that follow one
+// another: a number means the same adapter for the whole run, however
+// adapters come and go in between.
+class SharedPorts {
+ public:
+  SharedPorts();
+  // The table for one session; the changes the table hears reach the
+  // session until it goes.
+  std::unique_ptr<PortPlatform> ForSession();
+
+  struct State;
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
 class UnitSession {
   std::unique_ptr<EventLoop> ownLoop_;  // unless the session runs on a loop shared with others
 
@@ -52,8 +68,10 @@ class UnitSession {
   // command names the tool's command in its messages. A trace file that
   // can't be written is a usage error (CLI::ValidationError), raised before
   // anything is sent. Several sessions may share one loop, each with its own
-  // port, connection and sequencer.
-  UnitSession(std::string command, bool force, const std::string& tracePath = "", EventLoop* sharedLoop = nullptr);
+  // port, connection and sequencer, and one port table (ports; by default
+  // a table of its own).
+  UnitSession(std::string command, bool force, const std::string& tracePath = "", EventLoop* sharedLoop = nullptr,
+              SharedPorts* ports = nullptr);
   ~UnitSession();
 
   EventLoop& Loop;

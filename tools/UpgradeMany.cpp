@@ -409,10 +409,13 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   }
   CatchStopRequests();
   std::vector<UnitRow> rows;
+  // One numbering for the whole run: --port names the same adapter for
+  // every unit.
+  SharedPorts ports;
   while (a.count == 0 || static_cast<int>(rows.size()) < a.count) {
     std::fprintf(stderr, "%s: waiting for a unit (Ctrl+C stops)\n", port.c_str());
-    // A session of its own for each unit.
-    UnitSession session("upgrade", a.port.force);
+    // A session of its own for each unit, on the station's port table.
+    UnitSession session("upgrade", a.port.force, "", nullptr, &ports);
     session.Core.Firmware = firmware;
     if (!WaitForUnit(session, a.port)) break;
     UnitRow& row = rows.emplace_back();

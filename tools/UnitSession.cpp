@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "Command.h"
 #include "Console.h"
@@ -16,6 +19,26 @@ std::vector<std::string> BaudRates() {
   return rates;
 }
 }  // namespace
+
+std::string FitLine(const std::string& head, int done, int total, const std::string& tail, int width) {
+  // A column per character: UTF-8's continuation bytes take none.
+  const auto columns = [](const std::string& text) {
+    return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+  };
+  const int room = std::max(width - 1, 0);
+  std::string bar;
+  constexpr int Widest = 30, Narrowest = 5;
+  if (const int cells = std::min(Widest, room - columns(head) - columns(tail) - 3); total > 0 && cells >= Narrowest) {
+    const int filled = static_cast<int>(static_cast<long long>(std::clamp(done, 0, total)) * cells / total);
+    bar = "[" + std::string(filled, '#') + std::string(cells - filled, '.') + "] ";
+  }
+  const std::string line = head + bar + tail;
+  // Cut before the character that would take column room + 1.
+  int taken = 0;
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if ((line[i] & 0xC0) != 0x80 && ++taken > room) return line.substr(0, i);
+  return line;
+}
 
 std::string Duration(std::chrono::seconds s) {
   char text[32];
@@ -68,11 +91,61 @@ void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, 
                                            "; writing it would destroy the firmware");
 }
 
-UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop)
+struct SharedPorts::State {
+  std::mutex mutex;  // the sessions' watchers, called on the table's watcher thread
+  std::map<int, std::function<void()>> watchers;
+  int lastId = 0;
+  bool watching = false;
+  // Last, so that it goes first: its watcher thread ends before the
+  // watchers it calls.
+  std::unique_ptr<PortPlatform> platform = DefaultPortPlatform();
+};
+
+namespace {
+// A session's view of the shared table.
+class SessionPorts : public PortPlatform {
+ public:
+  explicit SessionPorts(std::shared_ptr<SharedPorts::State> state) : state_(std::move(state)) {}
+  // Once gone, the session hears no more changes, also none under way.
+  ~SessionPorts() override {
+    const std::lock_guard lock(state_->mutex);
+    state_->watchers.erase(id_);
+  }
+  std::optional<std::vector<PortInfo>> ListPortDevices() override { return state_->platform->ListPortDevices(); }
+  PortProbe ProbePort(const PortInfo& port) override { return state_->platform->ProbePort(port); }
+  std::optional<std::string> DevicePath(int number) override { return state_->platform->DevicePath(number); }
+  void Watch(std::function<void()> onChange) override {
+    {
+      const std::lock_guard lock(state_->mutex);
+      id_ = ++state_->lastId;
+      state_->watchers[id_] = std::move(onChange);
+      if (std::exchange(state_->watching, true)) return;
+    }
+    SharedPorts::State* state = state_.get();
+    state_->platform->Watch([state] {
+      const std::lock_guard lock(state->mutex);
+      for (const auto& [id, watcher] : state->watchers) watcher();
+    });
+  }
+  std::string WatchProblem() const override { return state_->platform->WatchProblem(); }
+  std::string NoPortHint() const override { return state_->platform->NoPortHint(); }
+
+ private:
+  std::shared_ptr<SharedPorts::State> state_;
+  int id_ = 0;
+};
+}  // namespace
+
+SharedPorts::SharedPorts() : state_(std::make_shared<State>()) {}
+
+std::unique_ptr<PortPlatform> SharedPorts::ForSession() { return std::make_unique<SessionPorts>(state_); }
+
+UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop,
+                         SharedPorts* ports)
     : ownLoop_(sharedLoop ? nullptr : std::make_unique<EventLoop>()),
       Loop(sharedLoop ? *sharedLoop : *ownLoop_),
       Boxes(force ? MsgResult::OK : MsgResult::Cancel),
-      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection),
+      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection, ports ? ports->ForSession() : nullptr),
       command_(std::move(command)),
       tracePath_(tracePath) {
   Say = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
@@ -319,15 +392,12 @@ void UnitSession::ShowProgress(bool final) {
   const auto now = std::chrono::steady_clock::now();
   if (!final && now - lastDrawn_ < std::chrono::milliseconds(100)) return;
   lastDrawn_ = now;
-  constexpr int Width = 30;
-  const std::string bar = std::string(p.BlocksDone * Width / p.BlocksTotal, '#') +
-                          std::string(Width - p.BlocksDone * Width / p.BlocksTotal, '.');
-  char text[160];
-  std::snprintf(text, sizeof text, "[%s] %4d/%d blocks %3d%%  %5.1f kB/s  %-20s", bar.c_str(), p.BlocksDone,
-                p.BlocksTotal, percent, p.BytesPerSecond / 1000, Core.Upgrade.Page.TimeLeft.c_str());
-  Bar = text;
+  char text[128];
+  std::snprintf(text, sizeof text, "%4d/%d blocks %3d%%  %5.1f kB/s  %-20s", p.BlocksDone, p.BlocksTotal, percent,
+                p.BytesPerSecond / 1000, Core.Upgrade.Page.TimeLeft.c_str());
+  Bar = {p.BlocksDone, p.BlocksTotal, text};
   if (!DrawsBar) return;
-  std::fprintf(stderr, "\r%s", Bar.c_str());
+  std::fprintf(stderr, "\r%s", FitLine("", Bar.Done, Bar.Total, Bar.Tail, TerminalWidth(stderr)).c_str());
   if (final) std::fputc('\n', stderr);
   std::fflush(stderr);
 }

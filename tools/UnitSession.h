@@ -45,6 +45,22 @@ CLI::Option* AddPortOptions(CLI::App& app, PortArgs& args, bool withAuto, const 
 // destroy the file the unit is to get.
 void RefuseFirmwareAsOutput(const std::string& option, const std::string& path, const std::string& firmware);
 
+// One port table, and so one COM numbering, for sessions that follow one
+// another: a number means the same adapter for the whole run, however
+// adapters come and go in between.
+class SharedPorts {
+ public:
+  SharedPorts();
+  // The table for one session; the changes the table hears reach the
+  // session until it goes.
+  std::unique_ptr<PortPlatform> ForSession();
+
+  struct State;
+
+ private:
+  std::shared_ptr<State> state_;
+};
+
 class UnitSession {
   std::unique_ptr<EventLoop> ownLoop_;  // unless the session runs on a loop shared with others
 
@@ -52,8 +68,10 @@ class UnitSession {
   // command names the tool's command in its messages. A trace file that
   // can't be written is a usage error (CLI::ValidationError), raised before
   // anything is sent. Several sessions may share one loop, each with its own
-  // port, connection and sequencer.
-  UnitSession(std::string command, bool force, const std::string& tracePath = "", EventLoop* sharedLoop = nullptr);
+  // port, connection and sequencer, and one port table (ports; by default
+  // a table of its own).
+  UnitSession(std::string command, bool force, const std::string& tracePath = "", EventLoop* sharedLoop = nullptr,
+              SharedPorts* ports = nullptr);
   ~UnitSession();
 
   EventLoop& Loop;
@@ -68,9 +86,14 @@ class UnitSession {
   std::function<void(const std::string& line)> Say;
   // The message that ended the last connection attempt or upgrade.
   std::string Failure;
-  // The upgrade's progress bar on a terminal, drawn by the session itself
-  // unless DrawsBar is off (several units draw theirs in lines of their own).
-  std::string Bar;
+  // The upgrade's progress on a terminal: blocks done of Total (0 until
+  // the first is known) and the text after the bar. The session draws it
+  // itself unless DrawsBar is off (several units draw theirs in lines of
+  // their own).
+  struct Progress {
+    int Done = 0, Total = 0;
+    std::string Tail;
+  } Bar;
   bool DrawsBar = true;
 
   // The COM number --port, --device or --port-serial names; "" after a
@@ -123,6 +146,14 @@ class UnitSession {
   int lastTenth_ = -1;
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
+
+// A line for a terminal width columns wide: head, a progress bar of done
+// blocks out of total (none when total is 0) and tail, in at most width - 1
+// columns, so that it stays one row (text in the last column makes some
+// terminals wrap) and a redraw in place finds every line where it was. What
+// does not fit goes: the bar shrinks first, down to none, then the end of
+// the line is cut.
+std::string FitLine(const std::string& head, int done, int total, const std::string& tail, int width);
 
 // "2 min 05 s", "42 s"
 std::string Duration(std::chrono::seconds s);

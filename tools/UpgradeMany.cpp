@@ -146,13 +146,17 @@ struct Unit {
   bool connecting = false, connected = false, upgrading = false;
 
   std::string Label() const { return row.Port.empty() ? name : row.Port; }
-  // Its line on a terminal.
-  std::string Line() const {
-    std::string state = upgrading     ? (session->Bar.empty() ? "starting" : session->Bar)
-                        : connecting  ? "connecting"
-                        : !row.Outcome.empty() ? row.Outcome + " (" + Duration(row.Took) + ")"
-                                               : "connected";
-    return Label() + "  " + (row.VersionBefore.empty() ? "-" : row.VersionBefore) + "  " + state;
+  // Its line on a terminal width columns wide.
+  std::string Line(int width) const {
+    const UnitSession::Progress& bar = session->Bar;
+    const bool drawn = upgrading && bar.Total > 0;
+    const std::string state = drawn           ? bar.Tail
+                              : upgrading     ? "starting"
+                              : connecting    ? "connecting"
+                              : !row.Outcome.empty() ? row.Outcome + " (" + Duration(row.Took) + ")"
+                                                     : "connected";
+    return FitLine(Label() + "  " + (row.VersionBefore.empty() ? "-" : row.VersionBefore) + "  ", bar.Done,
+                   drawn ? bar.Total : 0, state, width);
   }
 };
 
@@ -171,7 +175,9 @@ class UnitLines {
   void Draw() {
     if (!terminal_) return;
     Clear();
-    for (const Unit& unit : units_) std::fprintf(stderr, "\r\033[K%s\n", unit.Line().c_str());
+    // Each line one row: the redraw moves up a row per unit.
+    const int width = TerminalWidth(stderr);
+    for (const Unit& unit : units_) std::fprintf(stderr, "\r\033[K%s\n", unit.Line(width).c_str());
     drawn_ = static_cast<int>(units_.size());
     std::fflush(stderr);
   }
@@ -403,10 +409,13 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   }
   CatchStopRequests();
   std::vector<UnitRow> rows;
+  // One numbering for the whole run: --port names the same adapter for
+  // every unit.
+  SharedPorts ports;
   while (a.count == 0 || static_cast<int>(rows.size()) < a.count) {
     std::fprintf(stderr, "%s: waiting for a unit (Ctrl+C stops)\n", port.c_str());
-    // A session of its own for each unit.
-    UnitSession session("upgrade", a.port.force);
+    // A session of its own for each unit, on the station's port table.
+    UnitSession session("upgrade", a.port.force, "", nullptr, &ports);
     session.Core.Firmware = firmware;
     if (!WaitForUnit(session, a.port)) break;
     UnitRow& row = rows.emplace_back();

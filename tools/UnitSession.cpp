@@ -185,6 +185,10 @@ UnitSession::UnitSession(std::string command, bool force, const std::string& tra
     Failure = "a unit is waiting in its boot loader on COM" + port + "; run kq30 upgrade --recover";
     Say(Failure);
   };
+  // The window's advice is to connect again; the tool's is its own option.
+  Core.Texts.PortLostDuringUpgrade =
+      "the port or its adapter went away during the upgrade, and the unit waits in its boot loader; once it is "
+      "plugged in again, kq30 upgrade --recover brings it back";
   Core.CreateSerialPort();
   Core.StartWatching();
   if (const std::string problem = Core.Lists.WatchProblem(); !problem.empty())

@@ -145,7 +145,7 @@ void UpgradeSequencer::StartWritePass() {
   UpgradeState = usWriting;
   Receiver.ReplyReceived = false;
   TpsSent = false;
-  Failed = false;
+  Failed = PortGone = false;
   StartTiming(2);
 }
 
@@ -173,7 +173,7 @@ void UpgradeSequencer::StartVerifyPass() {
   RestartReplyTicks();
   RestartEraseTicks();
   UpgradeState = usVerifying;
-  Failed = false;
+  Failed = PortGone = false;
   Changed();
   if (link_.OnChanged) link_.OnChanged();
 }
@@ -187,7 +187,7 @@ void UpgradeSequencer::SpeedButton_ErasePICFlashClick() {
   if (link_.OnChanged) link_.OnChanged();
   RestartEraseTicks();
   UpgradeState = usErasing;
-  Failed = false;
+  Failed = PortGone = false;
 }
 
 void UpgradeSequencer::SpeedButton_RunToApplicationClick() {
@@ -207,13 +207,13 @@ void UpgradeSequencer::PIC_TimerTimer() {
   }
 }
 
-void UpgradeSequencer::Fail(const char* text, bool resetWizard) {
+void UpgradeSequencer::Fail(const std::string& text, bool resetWizard, const std::string& caption) {
   // Idle before the box opens: the ticks that come while it is up do nothing.
   UpgradeState = usIdle;
   Failed = true;
   Page.TimeLeft.clear();
   Changed();
-  boxes_.Show(text, "Warning", MsgButtons::OK, MsgIcon::None);
+  boxes_.Show(text, caption, MsgButtons::OK, MsgIcon::None);
   if (resetWizard && ResetWizard) ResetWizard();
 }
 
@@ -319,13 +319,18 @@ void UpgradeSequencer::FinishingStep() {
     UpdateTimeLeft();
     Changed();
   }
-  if (FinishStep == 1 && Elapsed(replySince_, FinishGap)) {
-    // The step moves on before the notice goes out: a notice that cannot be
-    // written opens a box, and the ticks that come while it is open must not
-    // send it again.
-    FinishAfterVerify = false;
-    RestartReplyTicks();
-    FinishStep = 2;
+  if (FinishStep == 1 && Elapsed(replySince_, FinishGap)) EndFinishing(true);
+}
+
+void UpgradeSequencer::EndFinishing(bool sendNotice) {
+  // The step moves on before the notice goes out: a notice that cannot be
+  // written opens a box, and the ticks that come while it is open must not
+  // send it again.
+  FinishAfterVerify = false;
+  RestartReplyTicks();
+  FinishStep = 2;
+  TpsSent = false;
+  if (sendNotice) {
     // The notice is for the new application, which listens at the rate the
     // unit was connected at, not at the boot loader's.
     if (ChosenRate && ChosenRate() != BootLoaderRateCode && port_.Connected()) {
@@ -337,12 +342,33 @@ void UpgradeSequencer::FinishingStep() {
     }
     ProcessSentenceDataStore().TPS = {.Number = VersionNotice, .Text = firmware_.Version.substr(0, VersionNoticeText)};
     TpsSent = link_.SendSentence("P", "TPS");
-    Page.Notice = NoticeFinished;
-    Page.StatusText = "Success!!";
-    Page.FinishEnabled = true;
-    Page.TimeLeft.clear();
-    Changed();
   }
+  Page.Notice = NoticeFinished;
+  Page.StatusText = "Success!!";
+  Page.FinishEnabled = true;
+  Page.TimeLeft.clear();
+  Changed();
+}
+
+void UpgradeSequencer::PortWentAway(const std::string& text, const std::string& caption) {
+  switch (UpgradeState) {
+    case usWriting:
+    case usVerifying:
+    case usErasing:
+      break;
+    case usFinishing:
+      if (FinishStep == 2) return;
+      if (FinishStep == 1) {
+        PortGone = true;
+        return EndFinishing(false);
+      }
+      break;
+    default:
+      return;
+  }
+  PortGone = true;
+  // A time-out would come only seconds later, and blame the unit or its flash.
+  Fail(text, UpgradeState != usErasing, caption);
 }
 
 UpgradeProgress UpgradeSequencer::Progress() const {

@@ -73,6 +73,8 @@ class UpgradeSequencer {
   bool TpsSent = false;
   // The last operation ended with a failure message.
   bool Failed = false;
+  // ... because its port went away.
+  bool PortGone = false;
 
   // The serial-port page's choices: the rate code of cbxBaudRate and the
   // text of cbxComPort, by which the port is reopened for the boot loader.
@@ -108,6 +110,14 @@ class UpgradeSequencer {
   void SpeedButton_RunToApplicationClick();
   void PIC_TimerTimer();
   void ResetUpgradeCounters();
+  // The port went away under an operation (its device removed, a hang-up,
+  // an I/O error): nothing more reaches the unit, so nothing is waited for.
+  // A pass, or the finishing steps before the run command has gone out,
+  // ends at once with text under caption, the unit being left in its boot
+  // loader. Once the run command is out, the finishing steps end without
+  // the version notice (TpsSent stays false), as nobody knows whether the
+  // unit took the command. Nothing happens while no operation runs.
+  void PortWentAway(const std::string& text, const std::string& caption);
 
   void SendBootPacket(std::span<const std::uint8_t> payload);
   // Builds the request for block BlockIndex of the pass, BlockLength being
@@ -128,7 +138,10 @@ class UpgradeSequencer {
   void VerifyingStep(int value);
   void ErasingStep();
   void FinishingStep();
-  void Fail(const char* text, bool resetWizard);
+  // The last finishing step: the version notice (unless the port has gone)
+  // and the finished page.
+  void EndFinishing(bool sendNotice);
+  void Fail(const std::string& text, bool resetWizard, const std::string& caption = "Warning");
   void ShowBlock(int value);
   // Where block BlockIndex lies in the image, and its bytes there, at most
   // length of them.

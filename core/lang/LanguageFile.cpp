@@ -23,7 +23,7 @@ LanguageRow Menu(const char* key, const char* control) { return {"MENU", key, "F
 
 }  // namespace
 
-const std::array<LanguageRow, 37> LanguageRows = {{
+const std::array<LanguageRow, 38> LanguageRows = {{
     Menu("File", "mnuFile"),
     Menu("File_Exit", "mnuExit"),
     Menu("Option", "mnuOption"),
@@ -62,6 +62,7 @@ const std::array<LanguageRow, 37> LanguageRows = {{
     {"OTHER_MSG", "PortOpenError", nullptr, nullptr, TextOf<&LanguageTexts::PortOpenError>},
     {"OTHER_MSG", "NoSerialPortExist", nullptr, nullptr, TextOf<&LanguageTexts::NoSerialPortExist>},
     {"OTHER_MSG", "ManualConnectTimeOut", nullptr, nullptr, TextOf<&LanguageTexts::ManualConnectTimeOut>},
+    {"OTHER_MSG", "PortLostDuringUpgrade", nullptr, nullptr, TextOf<&LanguageTexts::PortLostDuringUpgrade>},
 }};
 
 void LoadLanguageFile(const std::string& path, int codePage, LanguageTexts& texts, CaptionTargets& captions) {

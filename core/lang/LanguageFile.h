@@ -21,7 +21,7 @@ struct LanguageRow {
   std::string* (*Text)(LanguageTexts&);  // nullptr for a control
 };
 
-extern const std::array<LanguageRow, 37> LanguageRows;
+extern const std::array<LanguageRow, 38> LanguageRows;
 
 // The rows after which the connect button and the status label show the
 // texts just read: the 11th and the 26th.

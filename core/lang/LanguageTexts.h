@@ -18,6 +18,11 @@ struct LanguageTexts {
   std::string PortOpenError = "Serial port open error! Please check!";
   std::string NoSerialPortExist = "All serial ports are occupied or no existing!";
   std::string ManualConnectTimeOut = "Serial port connection time out!";
+  // The port went away under an upgrade: the unit waits in its boot loader,
+  // where connecting to it again finds it and offers the firmware anew.
+  std::string PortLostDuringUpgrade =
+      "The serial port or its adapter went away during the upgrade, and the unit waits in its boot loader. "
+      "Plug it in again and connect: the program then offers to write the firmware into it again.";
 
   // Puts every text back to its English default.
   void SetDefaultMessages() { *this = LanguageTexts{}; }

@@ -61,14 +61,22 @@ void WizardCore::CreateSerialPort() {
   // A line error (framing, parity, overrun) is only noise; an I/O error
   // means the device is gone.
   Comm.OnError = [this](TThreadComm*, int32_t errors) {
-    if (static_cast<uint32_t>(errors) & CommErr::IoError) Conn.PortHungUp();
+    if (!(static_cast<uint32_t>(errors) & CommErr::IoError)) return;
+    Conn.PortHungUp();
+    Upgrade.PortWentAway(Texts.PortLostDuringUpgrade, Texts.Warning);
   };
   Lists.RefreshPortLists();
   Conn.Page.BaudRateIndex = DefaultBaudChoice;
 }
 
 void WizardCore::StartWatching() {
-  Lists.StartWatching(dispatcher_, [this] { Conn.DeviceChanged(); });
+  Lists.StartWatching(dispatcher_, [this] {
+    Conn.DeviceChanged();
+    // The upgrade's port may be one the connection does not hold (a unit
+    // rescued in its boot loader, the engineering page's port).
+    if (Lists.CheckOpenPortRemoved(true, Port.DeviceName()))
+      Upgrade.PortWentAway(Texts.PortLostDuringUpgrade, Texts.Warning);
+  });
 }
 
 bool WizardCore::spbBaudRateClick(int rs232Index, int nmeaIndex) {

@@ -30,7 +30,7 @@ class WizardCore {
   void CreateSerialPort();
   // Arrivals and removals of serial devices, reported from now on: each
   // refreshes the port lists, and the removal of the port in use ends the
-  // connection.
+  // connection, and an upgrade on it at once (as does a hang-up of the port).
   void StartWatching();
 
   // The engineering page's "Baud Rate Config": tells the unit the rates of

@@ -471,3 +471,50 @@ TEST(UpgradeSequencer, AVersionNoticeThatCannotBeWrittenIsReportedOnce) {
   EXPECT_EQ(r.boxes.Calls.size(), 1u);
   EXPECT_FALSE(r.seq.TpsSent);
 }
+
+// A port that goes away ends the operation at once, with the message for it
+// while the unit is still in its boot loader; nothing more is sent.
+TEST(UpgradeSequencer, APortGoneEndsEachOperationAtOnce) {
+  const std::string gone = "the port went away";
+  const struct {
+    const char* name;
+    std::function<bool(const UpgradeSequencer&)> reached;  // the moment the port goes
+    bool erase;
+    std::optional<std::string> message;
+    int resets;
+    bool succeeded;  // the finished page, without a version notice
+  } cases[] = {
+      {"writing", [](const auto& s) { return s.UpgradeState == usWriting && s.BlockIndex == 1; }, false, gone, 1, false},
+      {"verifying", [](const auto& s) { return s.UpgradeState == usVerifying; }, false, gone, 1, false},
+      {"length sent", [](const auto& s) { return s.UpgradeState == usFinishing; }, false, gone, 1, false},
+      {"run command sent", [](const auto& s) { return s.FinishStep == 1; }, false, std::nullopt, 0, true},
+      {"erasing", [](const auto& s) { return s.UpgradeState == usErasing; }, true, gone, 0, false},
+      {"finished", [](const auto& s) { return s.Succeeded(); }, false, std::nullopt, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r(1024);
+    if (c.erase) {
+      r.unit.silentFrom = 1;
+      r.seq.SpeedButton_ErasePICFlashClick();
+    } else {
+      ASSERT_TRUE(r.seq.SpeedButtonFrmVerWantToContinueYesClick());
+    }
+    r.TickUntil([&] { return c.reached(r.seq); });
+    ASSERT_TRUE(c.reached(r.seq));
+    const bool finished = r.seq.Succeeded();
+    const size_t written = r.port.Written.size();
+    r.seq.PortWentAway(gone, "Caption");
+    for (int i = 0; i < 5000; ++i) r.Tick();
+    EXPECT_EQ(r.port.Written.size(), written);
+    ASSERT_EQ(r.boxes.Calls.size(), c.message ? 1u : 0u);
+    if (c.message) {
+      EXPECT_EQ(r.boxes.Calls[0].Text, *c.message);
+      EXPECT_EQ(r.boxes.Calls[0].Caption, "Caption");
+    }
+    EXPECT_EQ(r.resets, c.resets);
+    EXPECT_EQ(r.seq.Succeeded(), c.succeeded);
+    EXPECT_EQ(r.seq.PortGone, !finished);
+    EXPECT_EQ(r.seq.TpsSent, finished);
+  }
+}

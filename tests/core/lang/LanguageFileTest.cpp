@@ -98,7 +98,8 @@ TEST(LanguageFile, EveryRowSetsItsTargetInOrderAndTheShownTextsFollowAtRows11And
       {&texts.Error, "OTHER_MSG:Error"},
       {&texts.PortOpenError, "OTHER_MSG:PortOpenError"},
       {&texts.NoSerialPortExist, "OTHER_MSG:NoSerialPortExist"},
-      {&texts.ManualConnectTimeOut, "OTHER_MSG:ManualConnectTimeOut"}};
+      {&texts.ManualConnectTimeOut, "OTHER_MSG:ManualConnectTimeOut"},
+      {&texts.PortLostDuringUpgrade, "OTHER_MSG:PortLostDuringUpgrade"}};
   for (const auto& [text, value] : textRows) EXPECT_EQ(*text, value);
 }
 

@@ -33,7 +33,16 @@ WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, Wizard
     ShowPortOpenError();
     return false;
   };
-  Upgrade.PortOpenFailed = [this] { ShowPortOpenError(); };
+  // The port closed for the boot loader's rate does not open again: when
+  // its device has gone meanwhile, the cable was pulled under the upgrade,
+  // and the unit, told to go to its boot loader, waits there.
+  Upgrade.PortOpenFailed = [this] {
+    Lists.RefreshPortLists();
+    if (Lists.CheckOpenPortRemoved(true, Port.DeviceName()))
+      boxes_.Show(Texts.PortLostDuringUpgrade, Texts.Warning, MsgButtons::OK, MsgIcon::None);
+    else
+      ShowPortOpenError();
+  };
 }
 
 void WizardCore::ShowPortOpenError() {

@@ -1,5 +1,6 @@
 #include "wizard/WizardCore.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "WizardFakes.h"
+#include "common/BaudRates.h"
 #include "common/QueueDispatcher.h"
 
 using namespace std::chrono_literals;
@@ -45,6 +47,7 @@ namespace {
 // A core whose COM3 is a pseudo-terminal; the test holds the unit's side.
 struct CoreOnPty {
   int master = -1, slave = -1;
+  FakePortPlatform* platform = nullptr;  // the core's
   QueueDispatcher dispatcher;
   ScriptedBoxes boxes;
   ManualTimer timer1{1000}, timerConnection{200};
@@ -53,10 +56,11 @@ struct CoreOnPty {
   CoreOnPty() {
     char name[256];
     EXPECT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    auto platform = std::make_unique<FakePortPlatform>();
+    auto ports = std::make_unique<FakePortPlatform>();
+    platform = ports.get();
     platform->SetPorts({3});
     platform->Devices[3] = name;
-    core = std::make_unique<WizardCore>(dispatcher, boxes, timer1, timerConnection, std::move(platform));
+    core = std::make_unique<WizardCore>(dispatcher, boxes, timer1, timerConnection, std::move(ports));
     core->CreateSerialPort();
     core->Conn.cbxComPortChange("3");
   }
@@ -131,5 +135,38 @@ TEST(WizardCore, BaudRateConfigWithThePortClosed) {
     EXPECT_FALSE(core.Comm.Connected());
     EXPECT_EQ(core.Link.BaudRs232Index, 3);
     EXPECT_EQ(core.Link.BaudNmeaIndex, 1);
+  }
+}
+
+// The port going away under an upgrade is named as such, once, and the
+// upgrade ends at once: a hang-up of the open port (its link staying), or
+// a device gone while the port was closed to reopen at the boot loader's
+// rate.
+TEST(WizardCore, APortGoneUnderAnUpgradeIsNamedAsSuch) {
+  for (bool hangUp : {true, false}) {
+    SCOPED_TRACE(hangUp ? "hang-up" : "gone before the reopen");
+    CoreOnPty rig;
+    WizardCore& core = *rig.core;
+    core.Firmware.Opened = core.Firmware.Completed = true;
+    core.Firmware.Verdict = fvFit;
+    core.Firmware.ImageEnd = FlashBase + 4096;
+    core.Conn.Page.BaudRateIndex = BaudChoicePosition(hangUp ? br38400 : br115200);
+    core.Upgrade.Pause = [&](std::chrono::milliseconds) {
+      if (hangUp) return;
+      rig.platform->SetPorts({});
+      rig.platform->Devices.clear();
+    };
+    ASSERT_TRUE(OpenComPort(core.Port, "3", BaudChoices[core.Conn.Page.BaudRateIndex]));
+    EXPECT_EQ(core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(), hangUp);
+    if (hangUp) {
+      ASSERT_EQ(core.Upgrade.UpgradeState, usWriting);
+      close(rig.master);
+      rig.master = open("/dev/null", O_RDONLY);  // closed once more by the rig
+      EXPECT_TRUE(rig.dispatcher.RunUntil([&] { return !rig.boxes.Calls.empty(); }, 5s));
+      EXPECT_EQ(core.Upgrade.UpgradeState, usIdle);
+    }
+    ASSERT_EQ(rig.boxes.Calls.size(), 1u);
+    EXPECT_EQ(rig.boxes.Calls[0].Text, LanguageTexts{}.PortLostDuringUpgrade);
+    EXPECT_EQ(rig.boxes.Calls[0].Caption, "Warning");
   }
 }

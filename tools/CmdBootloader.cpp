@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "Command.h"
+#include "StopRequest.h"
 #include "UnitSession.h"
 #include "common/BaudRates.h"
 
@@ -33,8 +34,10 @@ int Operate(UnitSession& session, const BootloaderArgs& a) {
     session.LetOutputLeave();
     return 0;
   }
-  if (a.operation == "write")
+  if (a.operation == "write") {
+    CatchStopRequests();  // the trace and a word on the unit's state, not a killed process
     return session.RunUpgrade([&] { return upgrade.SpeedButton_WritePICFlashClick(); });
+  }
   if (a.operation == "verify") upgrade.SpeedButton_VerifyPICFlashClick();
   else upgrade.SpeedButton_ErasePICFlashClick();
   // Both end in Idle: silently or with a message.

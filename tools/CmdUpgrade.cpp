@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "Command.h"
+#include "StopRequest.h"
 #include "UnitSession.h"
 #include "UpgradeMany.h"
 #include "common/BaudRates.h"
@@ -41,6 +42,7 @@ int Recover(const UpgradeArgs& a, UnitSession& session) {
     std::fprintf(stderr, "not upgraded\n");
     return 1;
   }
+  CatchStopRequests();
   return session.RunUpgrade([&] { return core.Rescue.StartRecovery(*found); });
 }
 
@@ -49,6 +51,10 @@ int Recover(const UpgradeArgs& a, UnitSession& session) {
 int UpgradeOne(UnitSession& session, const UpgradeArgs& a, const FirmwareFile& firmware) {
   WizardCore& core = session.Core;
   core.Firmware = firmware;
+  // Ctrl+C ends the session with its trace and a word on the unit's state,
+  // from the start where nothing is asked (a question must stay one that
+  // Ctrl+C can break off), else from the answer on.
+  if (a.yes) CatchStopRequests();
   if (a.recover) return Recover(a, session);
   if (!session.Connect(a.port)) return 1;
   std::printf("port: COM%s\n", core.Conn.Page.ComPortText.c_str());
@@ -61,6 +67,7 @@ int UpgradeOne(UnitSession& session, const UpgradeArgs& a, const FirmwareFile& f
     std::fprintf(stderr, "not upgraded\n");
     return 1;
   }
+  CatchStopRequests();
   // Continue, then Yes on the version page.
   core.Conn.SB_COMPortDetectContinueClick();
   return session.RunUpgrade([&] { return core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); });

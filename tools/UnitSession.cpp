@@ -9,6 +9,7 @@
 
 #include "Command.h"
 #include "Console.h"
+#include "StopRequest.h"
 #include "comm/platform/ComDeviceName.h"
 #include "common/BaudRates.h"
 
@@ -261,8 +262,18 @@ std::string UnitSession::PortOfSerial(const std::string& serial) {
 
 bool UnitSession::Connect(const PortArgs& a) {
   if (!StartConnect(a)) return false;
-  Loop.RunUntil([this] { return !Connecting(); }, std::chrono::minutes(30));
+  Loop.RunUntil([this] { return !Connecting() || StopRequested(); }, std::chrono::minutes(30));
+  if (StopRequested() && Connecting()) {
+    Core.Conn.EndFailedAttempt();
+    Stopped("stopped by Ctrl+C; not connected");
+    return false;
+  }
   return EndConnect();
+}
+
+void UnitSession::Stopped(const std::string& text) {
+  if (trace_) trace_->Note("Ctrl+C");
+  Fail(text);
 }
 
 bool UnitSession::StartConnect(const PortArgs& a) {
@@ -334,8 +345,20 @@ int UnitSession::RunUpgrade(const std::function<bool()>& start) {
   if (!StartUpgrade(start)) return 1;
   // A pass ends in success, in a failure message, or (the time-outs being
   // seconds) well within the day.
-  Loop.RunUntil([this] { return !Upgrading(); }, std::chrono::hours(24));
-  return EndUpgrade();
+  Loop.RunUntil([this] { return !Upgrading() || StopRequested(); }, std::chrono::hours(24));
+  if (!Upgrading()) return EndUpgrade();
+  // Stopped where it is: nothing more goes to the unit, which stays in its
+  // boot loader unless the run command has already gone out.
+  UpgradeSequencer& upgrade = Core.Upgrade;
+  const bool runCommandOut = upgrade.UpgradeState == usFinishing && upgrade.FinishStep >= 1;
+  upgrade.ResetUpgradeCounters();
+  Core.Conn.EndWantedConnection();
+  ShowProgress(true);
+  Stopped(runCommandOut ? "stopped by Ctrl+C once the unit was programmed and verified; if it does not restart, "
+                          "run kq30 upgrade --recover"
+                        : "stopped by Ctrl+C before the upgrade had finished; the unit waits in its boot loader, "
+                          "and kq30 upgrade --recover brings it back");
+  return 1;
 }
 
 bool UnitSession::StartUpgrade(const std::function<bool()>& start) {

@@ -101,7 +101,8 @@ class UnitSession {
   // adapter or more than one has that serial number.
   std::string PortText(const PortArgs& args);
   // Connects as the wizard does and reports the ports Auto tries; true once
-  // the unit has answered. The first failure ends the attempt.
+  // the unit has answered. The first failure ends the attempt, and so does
+  // Ctrl+C once the command catches it (CatchStopRequests).
   bool Connect(const PortArgs& args);
   // The same in three steps, so that several units connect at once: start
   // (false after a message when the port names nothing), let the loop run
@@ -116,7 +117,8 @@ class UnitSession {
   // loader; empty after a message when there are none.
   std::vector<std::string> PortsToAsk(const PortArgs& args);
   // Runs the upgrade started by start() until it has succeeded or failed,
-  // showing its progress; the exit status.
+  // showing its progress; the exit status. Ctrl+C, once the command catches
+  // it, stops the upgrade where it is, and says what that left in the unit.
   int RunUpgrade(const std::function<bool()>& start);
   // The same in three steps: start, let the loop run while Upgrading(),
   // then the exit status.
@@ -136,6 +138,8 @@ class UnitSession {
   std::string TracedPort() const;
   // Says text as the command's own message and keeps it as the Failure.
   void Fail(const std::string& text);
+  // The same for a stop by Ctrl+C, which the trace notes.
+  void Stopped(const std::string& text);
 
   std::string command_;
   std::string tracePath_;

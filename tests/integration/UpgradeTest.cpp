@@ -45,6 +45,11 @@ TimedResult RunTimed(const std::string& command) {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // "$body*hh", the checksum worked out here rather than by the codec.
 std::string Sentence(const std::string& body) {
   unsigned sum = 0;
@@ -380,4 +385,33 @@ TEST_F(UpgradeTool, AnOutputFileThatStopsTakingLinesFailsTheRun) {
     EXPECT_TRUE(Contains(r.output, c.problem)) << r.output;
     EXPECT_EQ(FirstDifference(unit, smallImage_), 1504);
   }
+}
+
+// Ctrl+C stops a one-unit upgrade where it is; the trace is had whole, the
+// stop and what it left in the unit are said, and the run fails.
+TEST_F(UpgradeTool, CtrlCStopsTheUpgradeAndKeepsTheWholeTrace) {
+  TestPortFolder folder;
+  SimulatedUnit unit(UnitOn(folder, 3, 38400));
+  unit.Start();
+  const fs::path trace = dir_ / "trace.txt", output = dir_ / "output";
+  // In the background, a shell's job would ignore SIGINT but for the tool's own handler.
+  const Result r = RunShell(Tool() + " upgrade --port 3 --baud 38400 --yes --firmware " + Quoted(SampleFirmware) +
+                            " --trace " + Quoted(trace) + " >" + Quoted(output) + " 2>&1 & tool=$!; " +
+                            "for i in $(seq 300); do grep -q Programming " + Quoted(output) +
+                            " && break; sleep 0.1; done; kill -INT $tool; wait $tool");
+  const std::string out = ReadAll(output);
+  EXPECT_EQ(r.status, 1) << out;
+  EXPECT_TRUE(Contains(out, "kq30 upgrade: stopped by Ctrl+C before the upgrade had finished; the unit waits in its "
+                            "boot loader, and kq30 upgrade --recover brings it back\n"))
+      << out;
+  const std::string log = ReadAll(trace);
+  EXPECT_TRUE(Contains(log, " Ctrl+C\n")) << log;
+  EXPECT_TRUE(log.ends_with(" outcome: exit status 1\n")) << log;
+  // Every request the unit took is in the trace.
+  std::size_t packetsOut = 0;
+  for (auto at = log.find("packet out: write"); at != std::string::npos; at = log.find("packet out: write", at + 1))
+    ++packetsOut;
+  EXPECT_GE(packetsOut, unit.BootRequests().size());
+  EXPECT_GT(unit.BootRequests().size(), 0u);
+  EXPECT_TRUE(unit.InBootLoader());
 }

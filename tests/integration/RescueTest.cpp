@@ -1,7 +1,10 @@
 // A unit left in its boot loader by an upgrade that did not finish: found
 // after a connection times out, and given its firmware.
 #include <chrono>
+#include <cstdio>
+#include <fstream>
 #include <memory>
+#include <string>
 
 #include "IntegrationSupport.h"
 #include "WizardHarness.h"
@@ -23,6 +26,29 @@ struct RescueRig {
     wizard->core.Firmware = LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE);
   }
 };
+
+// Intel HEX of program flash whose bytes at [from, to) of each range are
+// data, block by block different; what lies between is blank.
+std::string ProgramHex(const std::vector<std::pair<unsigned, unsigned>>& ranges) {
+  std::string hex = ":020000041D00DD\n";
+  for (auto [from, to] : ranges)
+    for (unsigned at = from; at < to; at += 16) {
+      const unsigned n = std::min(16u, to - at);
+      unsigned sum = n + (at >> 8) + (at & 0xFF);
+      char text[16];
+      std::snprintf(text, sizeof text, ":%02X%04X00", n, at);
+      hex += text;
+      for (unsigned i = at; i < at + n; ++i) {
+        const auto byte = static_cast<unsigned>((i * 7 + i / 512 * 13) & 0xFF);
+        std::snprintf(text, sizeof text, "%02X", byte);
+        hex += text;
+        sum += byte;
+      }
+      std::snprintf(text, sizeof text, "%02X\n", -sum & 0xFF);
+      hex += text;
+    }
+  return hex + ":00000001FF\n";
+}
 
 bool FlashHoldsImage(const SimulatedUnit& unit, const FirmwareFile& file) {
   const auto flash = unit.Flash();
@@ -113,4 +139,45 @@ TEST(RecoverTool, CompletesAnUpgradeInterruptedAtBlock100) {
   EXPECT_EQ(recovered.status, 0) << recovered.output;
   EXPECT_TRUE(FlashHoldsImage(unit, LoadFirmwareImage(KQ30_SAMPLE_FIRMWARE)));
   EXPECT_EQ(unit.SoftwareVersion(), "SAMPLE 1.10");
+}
+
+// A cable pulled at any request of an upgrade, from the first write to the
+// run command, leaves a unit that --recover brings back once it is plugged
+// in again as it was left: half-written, in its boot loader.
+TEST(RecoverTool, ACablePulledAtEveryRequestInTurnLeavesAUnitTheRescueBringsBack) {
+  TestPortFolder folder;
+  // Three blocks, the middle one blank: a write, a blank block and a write,
+  // three reads, the length and the run command.
+  const auto hex = folder.Path() / "small.hex", firmware = folder.Path() / "small.bin";
+  std::ofstream(hex) << ProgramHex({{0, 512}, {1024, 1124}});
+  const Result packed = RunShell(Tool() + " firmware pack '" + hex.string() + "' -o '" + firmware.string() +
+                                 "' --version 1.07 --date '2026/01/02 03:04'");
+  ASSERT_EQ(packed.status, 0) << packed.output;
+  const FirmwareFile image = LoadFirmwareImage(firmware.string());
+  ASSERT_TRUE(image.FitToFlash()) << image.Reason;
+  const std::string common = "KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade --port 4 --baud 38400 --yes --firmware '" +
+                             firmware.string() + "'";
+  const int requests = 2 * 3 + 2;
+  std::string commands;  // the command byte of each request cut short, in turn
+  for (int cut = 1; cut <= requests; ++cut) {
+    SCOPED_TRACE("the cable pulled at request " + std::to_string(cut));
+    SimOptions o = UnitOn(folder, 4, 38400, false);
+    o.UnplugAtRequest = cut;
+    SimulatedUnit unit(o);
+    unit.Start();
+    const Result pulled = RunShell(common);
+    EXPECT_EQ(pulled.status, 1) << pulled.output;
+    EXPECT_NE(pulled.output.find("--recover"), std::string::npos) << pulled.output;
+    ASSERT_EQ(unit.BootRequests().size(), static_cast<size_t>(cut));
+    char command[4];
+    std::snprintf(command, sizeof command, "%02X ", unit.BootRequests().back()[0]);
+    commands += command;
+    ASSERT_TRUE(unit.InBootLoader());
+    unit.Replug();
+    const Result recovered = RunShell(common + " --recover");
+    EXPECT_EQ(recovered.status, 0) << recovered.output;
+    EXPECT_TRUE(FlashHoldsImage(unit, image));
+    EXPECT_EQ(unit.SoftwareVersion(), "1.07");
+  }
+  EXPECT_EQ(commands, "02 22 02 01 01 01 08 00 ");
 }

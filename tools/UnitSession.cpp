@@ -263,9 +263,10 @@ std::string UnitSession::PortOfSerial(const std::string& serial) {
 bool UnitSession::Connect(const PortArgs& a) {
   if (!StartConnect(a)) return false;
   Loop.RunUntil([this] { return !Connecting() || StopRequested(); }, std::chrono::minutes(30));
-  if (StopRequested() && Connecting()) {
+  // Also a unit that has just answered: nothing is written into it after Ctrl+C.
+  if (StopRequested()) {
     Core.Conn.EndFailedAttempt();
-    Stopped("stopped by Ctrl+C; not connected");
+    Stopped("stopped by Ctrl+C; nothing was written into the unit");
     return false;
   }
   return EndConnect();

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -387,31 +388,50 @@ TEST_F(UpgradeTool, AnOutputFileThatStopsTakingLinesFailsTheRun) {
   }
 }
 
-// Ctrl+C stops a one-unit upgrade where it is; the trace is had whole, the
-// stop and what it left in the unit are said, and the run fails.
+// Ctrl+C stops a one-unit upgrade where it is, also while it connects; the
+// trace is had whole, the stop and what it left in the unit are said, and
+// the run fails.
 TEST_F(UpgradeTool, CtrlCStopsTheUpgradeAndKeepsTheWholeTrace) {
-  TestPortFolder folder;
-  SimulatedUnit unit(UnitOn(folder, 3, 38400));
-  unit.Start();
-  const fs::path trace = dir_ / "trace.txt", output = dir_ / "output";
-  // In the background, a shell's job would ignore SIGINT but for the tool's own handler.
-  const Result r = RunShell(Tool() + " upgrade --port 3 --baud 38400 --yes --firmware " + Quoted(SampleFirmware) +
-                            " --trace " + Quoted(trace) + " >" + Quoted(output) + " 2>&1 & tool=$!; " +
-                            "for i in $(seq 300); do grep -q Programming " + Quoted(output) +
-                            " && break; sleep 0.1; done; kill -INT $tool; wait $tool");
-  const std::string out = ReadAll(output);
-  EXPECT_EQ(r.status, 1) << out;
-  EXPECT_TRUE(Contains(out, "kq30 upgrade: stopped by Ctrl+C before the upgrade had finished; the unit waits in its "
-                            "boot loader, and kq30 upgrade --recover brings it back\n"))
-      << out;
-  const std::string log = ReadAll(trace);
-  EXPECT_TRUE(Contains(log, " Ctrl+C\n")) << log;
-  EXPECT_TRUE(log.ends_with(" outcome: exit status 1\n")) << log;
-  // Every request the unit took is in the trace.
-  std::size_t packetsOut = 0;
-  for (auto at = log.find("packet out: write"); at != std::string::npos; at = log.find("packet out: write", at + 1))
-    ++packetsOut;
-  EXPECT_GE(packetsOut, unit.BootRequests().size());
-  EXPECT_GT(unit.BootRequests().size(), 0u);
-  EXPECT_TRUE(unit.InBootLoader());
+  const struct {
+    const char* name;
+    bool unit;            // else a port where nobody answers
+    const char* pressAt;  // Ctrl+C once the output or the trace shows it
+    const char* after;    // and this many seconds more
+    std::string said;
+  } cases[] = {
+      {"while connecting", false, "started", "0.5",
+       "kq30 upgrade: stopped by Ctrl+C; nothing was written into the unit\n"},
+      {"while writing", true, "Programming", "0",
+       "kq30 upgrade: stopped by Ctrl+C before the upgrade had finished; the unit waits in its boot loader, and kq30 "
+       "upgrade --recover brings it back\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestPortFolder folder;
+    std::unique_ptr<SimulatedUnit> unit;
+    if (c.unit) (unit = std::make_unique<SimulatedUnit>(UnitOn(folder, 3, 38400)))->Start();
+    else folder.LinkSilentPort(3);
+    const fs::path trace = dir_ / (std::string(c.name) + ".trace"), output = dir_ / "output";
+    // In the background, a shell's job would ignore SIGINT but for the tool's own handler.
+    const TimedResult r = RunTimed(
+        Tool() + " upgrade --port 3 --baud 38400 --yes --firmware " + Quoted(SampleFirmware) + " --trace " +
+        Quoted(trace) + " >" + Quoted(output) + " 2>&1 & tool=$!; for i in $(seq 300); do cat " + Quoted(output) +
+        " " + Quoted(trace) + " 2>/dev/null | grep -q " + c.pressAt + " && break; sleep 0.1; done; sleep " + c.after +
+        "; kill -INT $tool; wait $tool");
+    const std::string out = ReadAll(output);
+    EXPECT_EQ(r.status, 1) << out;
+    EXPECT_TRUE(Contains(out, c.said)) << out;
+    EXPECT_LT(r.seconds, 10);  // a connection attempt would take 21 s, the whole upgrade more
+    const std::string log = ReadAll(trace);
+    EXPECT_TRUE(Contains(log, " Ctrl+C\n")) << log;
+    EXPECT_TRUE(log.ends_with(" outcome: exit status 1\n")) << log;
+    if (!unit) continue;
+    // Every request the unit took is in the trace.
+    std::size_t packetsOut = 0;
+    for (auto at = log.find(" packet out: "); at != std::string::npos; at = log.find(" packet out: ", at + 1))
+      ++packetsOut;
+    EXPECT_GE(packetsOut, unit->BootRequests().size());
+    EXPECT_GT(unit->BootRequests().size(), 0u);
+    EXPECT_TRUE(unit->InBootLoader());
+  }
 }

@@ -69,6 +69,7 @@ void TForm1::FormCreate() {
   upgrade.OnChanged = [this] { ShowProgressPage(); };
   upgrade.ShowProgressPage = [this] { ui->PageControlConf->setCurrentWidget(ui->TabSheetFirmwareProgress); };
   upgrade.ResetWizard = [this] { ResetWizard(); };
+  upgrade.PIC_Timer = PIC_Timer.get();
   // The window keeps painting through the upgrade's two pauses and the
   // question to a unit in its boot loader; the user's clicks wait until
   // they are over.
@@ -102,7 +103,8 @@ void TForm1::SetUpWindow() {
   TimerConnection = std::make_unique<QtWizardTimer>(200, false);
   Timer1->OnTimer = [this] { Timer1Timer(); };
   TimerConnection->OnTimer = [this] { TimerConnectionTimer(); };
-  PIC_Timer = std::make_unique<QtWizardTimer>(1, true, Qt::PreciseTimer);
+  // Started and stopped by the sequencer: it ticks only while there is work.
+  PIC_Timer = std::make_unique<QtWizardTimer>(1, false, Qt::PreciseTimer);
   PIC_Timer->OnTimer = [this] { PIC_TimerTimer(); };
 }
 

@@ -304,7 +304,7 @@ class Form1Test : public QObject {
     QCOMPARE(form->TimerConnection->Interval(), 200);
     QVERIFY(!form->TimerConnection->Enabled());
     QCOMPARE(form->PIC_Timer->Interval(), 1);
-    QVERIFY(form->PIC_Timer->Enabled());
+    QVERIFY(!form->PIC_Timer->Enabled());  // until an upgrade gives it work
     QCOMPARE(form->PIC_Timer->Type(), Qt::PreciseTimer);
 
     QCOMPARE(form->ImageListConnectToDevice.Count(), 2);
@@ -641,7 +641,7 @@ class Form1Test : public QObject {
     QVERIFY(form->isVisible());
     QCOMPARE(Page(), how == "button" ? QStringLiteral("TabSheetWelcome") : QStringLiteral("TabSheetCOMDetect"));
     QVERIFY(Find<QRadioButton>(form, "RadioButtonConnectionModeAuto")->isChecked());
-    QVERIFY(form->PIC_Timer->Enabled());
+    QVERIFY(!form->PIC_Timer->Enabled());  // idle as before: nothing to step
   }
 
   void exit_query_ok_closes_the_window() {

@@ -11,6 +11,7 @@
 #include "common/BaudRates.h"
 #include "common/MessageBoxes.h"
 #include "dialogs/TfrmAbout.h"
+#include "mainform/PageKeys.h"
 #include "ui_Form1.h"
 
 namespace {
@@ -147,6 +148,19 @@ void TForm1::ConnectHandlers() {
   auto* engineering = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12), this);
   engineering->setContext(Qt::WindowShortcut);
   on(engineering, &QShortcut::activated, &TForm1::ShowEngineeringPage);
+  // The wizard by keyboard alone: Enter for each page's main button, Esc for
+  // its Cancel. Connect is the main button only while nothing is connected
+  // or being connected, so that a second Enter does not undo the first.
+  auto* keys = new PageKeys(this, ui->PageControlConf);
+  keys->SetDefault(ui->TabSheetWelcome, [this] { return ui->SpeedButtonStart; });
+  keys->SetDefault(ui->TabSheetCOMDetect, [this]() -> QAbstractButton* {
+    if (ui->SB_COMPortDetectContinue->isEnabled()) return ui->SB_COMPortDetectContinue;
+    return Core->Conn.Page.ConnectTag == 0 ? ui->OpenPort : nullptr;
+  });
+  keys->SetDefault(ui->TabSheetCheckVersion, [this] { return ui->SpeedButtonFrmVerWantToContinueYes; });
+  keys->SetDefault(ui->TabSheetFirmwareProgress, [this] { return ui->SpeedButtonFrmUpgFinish; });
+  keys->SetCancel(ui->TabSheetCOMDetect, ui->SpeedButtonCancel);
+  keys->SetCancel(ui->TabSheetCheckVersion, ui->SpeedButtonFrmVerWantToContinueNo);
 }
 
 void TForm1::SetDialogs(TfrmAbout* about, TfrmAgreement* agreement) {

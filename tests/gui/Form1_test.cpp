@@ -1,6 +1,7 @@
 // The main window: its layout as built, the start-up page, and every
 // navigation button, with message boxes answered from a script.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -27,6 +28,12 @@
 #endif
 
 namespace {
+
+// A key pressed as the user presses it: to the window that has the focus,
+// from where the application hands it to the focused control.
+void Press(Qt::Key key) { QTest::keyClick(static_cast<QWidget*>(nullptr), key); }
+
+QString Focused() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); }
 
 }  // namespace
 
@@ -522,6 +529,59 @@ class Form1Test : public QObject {
     Click("SpeedButtonFrmUpgFinish");
     QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
     QVERIFY(!form->Core->Comm.Connected());
+  }
+
+  // From the welcome page to "Success!!" and back with keys alone: Tab to
+  // move, Space to press, Enter for the page's main button, Esc for its
+  // Cancel; each page puts the focus on its first control.
+  void the_whole_upgrade_by_keyboard_alone() {
+    QTemporaryDir folder;
+    RestartIn(folder, true);
+    auto unit = StartUnit(115200);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    auto* ports = Find<QComboBox>(form, "cbxComPort");
+    QVERIFY(QTest::qWaitFor([&] { return ports->findText("3") >= 0; }, 5000));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonStart"));
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+    Press(Qt::Key_Escape);
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonStart"));
+    Press(Qt::Key_Enter);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+    // Once round the page by Tab, top to bottom (Continue waits for the unit).
+    QStringList round{Focused()};
+    for (int i = 0; i < 10 && (round.size() == 1 || round.last() != round.first()); ++i) {
+      Press(Qt::Key_Tab);
+      round << Focused();
+    }
+    QCOMPARE(round, QStringList({"RadioButtonConnectionModeManual", "cbxComPort", "cbxBaudRate", "OpenPort",
+                                 "SpeedButtonCancel", "RadioButtonConnectionModeManual"}));
+    QCOMPARE(ports->currentText(), QStringLiteral("3"));  // the only port
+    while (Focused() != QStringLiteral("OpenPort")) Press(Qt::Key_Tab);
+    Press(Qt::Key_Space);
+    auto* status = Find<QLabel>(form, "LabelConnectionStatus");
+    QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("Connected..."); }, 5000));
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCheckVersion"));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonFrmVerWantToContinueYes"));
+    QVERIFY(!form->PIC_Timer->Enabled());
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetFirmwareProgress"));
+    QVERIFY(form->PIC_Timer->Enabled());  // the sequencer has work
+    auto* progress = Find<QLabel>(form, "LabelProgressStatusText");
+    QVERIFY(QTest::qWaitFor([&] { return progress->text() == QStringLiteral("Success!!"); }, 60000));
+    QVERIFY(!form->PIC_Timer->Enabled());  // and has none left
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonFrmUpgFinish"));
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonStart"));
+    QVERIFY(!form->Core->Comm.Connected());
+    QVERIFY(boxes.Shown.empty());
+    const FirmwareFile& file = form->Core->Firmware;
+    QVERIFY(std::equal(file.FirmwareImage.begin(), file.FirmwareImage.begin() + file.ProgramLength(),
+                       unit->Flash().begin()));
   }
 
   void a_unit_in_its_boot_loader_is_offered_its_firmware_and_no_leaves_the_page() {

@@ -1,5 +1,6 @@
 #include "mainform/TForm1.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -11,6 +12,7 @@
 #include "common/BaudRates.h"
 #include "common/MessageBoxes.h"
 #include "dialogs/TfrmAbout.h"
+#include "mainform/Decoration.h"
 #include "mainform/PageKeys.h"
 #include "ui_Form1.h"
 
@@ -43,6 +45,7 @@ TForm1::TForm1(MessageBoxes& boxes, std::string firmwarePath, QWidget* parent)
       ui(std::make_unique<Ui::TForm1>()),
       boxes_(boxes) {
   FirmwarePath = std::move(firmwarePath);
+  HideDecorationFromScreenReaders();  // before any of the window's pictures is asked for
   ui->setupUi(this);
   SetUpWindow();
   FormCreate();
@@ -214,6 +217,13 @@ void TForm1::ShowSerialPage() {
 
   ImageListConnectToDevice.Draw(page.ToDeviceImage, ui->ImageConnectToDevice);
   ImageListConnectTwoWay.Draw(page.TwoWayImage, ui->ImageConnectTwoWay);
+  // A screen reader names the status pictures by the status they show, and
+  // the port typed in by the list's label, in the language shown.
+  const QString statusName = QString::fromStdString(page.StatusText);
+  for (QWidget* w : std::initializer_list<QWidget*>{ui->ImageConnectToDevice, ui->ImageConnectTwoWay})
+    if (w->accessibleName() != statusName) w->setAccessibleName(statusName);
+  if (QLineEdit* typed = ui->cbxComPort->lineEdit(); typed->accessibleName() != ui->lblSerialPort->text())
+    typed->setAccessibleName(ui->lblSerialPort->text());
   QLabel* status = ui->LabelConnectionStatus;
   status->setEnabled(page.Look != StatusLook::Disabled);
   const char* colour = page.Look == StatusLook::Blue ? "#0000ff" : page.Look == StatusLook::Red ? "#ff0000" : "#000000";
@@ -271,7 +281,13 @@ void TForm1::ShowProgressPage() {
   const ProgressPage& page = Core->Upgrade.Page;
   ui->ProgressBar1->setValue(page.Position);
   ui->LabelProgressValue->setText(QString::fromStdString(page.ValueText));
-  ui->LabelProgressStatusText->setText(QString::fromStdString(page.StatusText));
+  const QString status = QString::fromStdString(page.StatusText);
+  if (ui->LabelProgressStatusText->text() != status) {
+    ui->LabelProgressStatusText->setText(status);
+    // The bar is named by the status line above it: its name changed too.
+    QAccessibleEvent renamed(ui->ProgressBar1, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+  }
   ui->StaticText1->setText(QString::fromStdString(page.Notice));
   ui->SpeedButtonFrmUpgFinish->setEnabled(page.FinishEnabled);
   ui->LabelProgressTimeLeft->setText(QString::fromStdString(page.TimeLeft));

@@ -1,6 +1,7 @@
 // The main window: its layout as built, the start-up page, and every
 // navigation button, with message boxes answered from a script.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -34,6 +35,19 @@ namespace {
 void Press(Qt::Key key) { QTest::keyClick(static_cast<QWidget*>(nullptr), key); }
 
 QString Focused() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); }
+
+// What a screen reader calls a control. Qt on Linux names a list by its
+// value and hands its label over as the relation AT-SPI reports as
+// "labelled by", which the screen reader says first.
+QString SpokenName(QAccessibleInterface* control) {
+#ifdef Q_OS_UNIX
+  if (control->role() == QAccessible::ComboBox) {
+    const auto labels = control->relations(QAccessible::Label);
+    return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+  }
+#endif
+  return control->text(QAccessible::Name);
+}
 
 }  // namespace
 
@@ -345,6 +359,58 @@ class Form1Test : public QObject {
     // White in a list picture is see-through; the list's own background is not.
     const QImage two_way = Find<QLabel>(form, "ImageConnectTwoWay")->pixmap().toImage();
     QCOMPARE(QColor(two_way.pixel(0, 0)), QColor(0xA6, 0xCA, 0xF0));
+  }
+
+  void a_screen_reader_names_each_control_by_what_it_shows_data() {
+    QTest::addColumn<QString>("control");  // "list/edit": the list's typed-in field
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("label");    // whose text is the name; none: no name, not presented
+    QTest::newRow("port list") << "cbxComPort" << int(QAccessible::ComboBox) << "lblSerialPort";
+    QTest::newRow("port typed in") << "cbxComPort/edit" << int(QAccessible::EditableText) << "lblSerialPort";
+    QTest::newRow("rate list") << "cbxBaudRate" << int(QAccessible::ComboBox) << "lblBaudRate";
+    QTest::newRow("port tried") << "EditAutoDetectComPort" << int(QAccessible::EditableText) << "LabelAutoComPort";
+    QTest::newRow("rate tried") << "EditAutoDetectBaudRate" << int(QAccessible::EditableText) << "LabelAutoBaudRate";
+    QTest::newRow("status picture") << "ImageConnectToDevice" << int(QAccessible::Graphic) << "LabelConnectionStatus";
+    QTest::newRow("status arrows") << "ImageConnectTwoWay" << int(QAccessible::Graphic) << "LabelConnectionStatus";
+    QTest::newRow("progress bar") << "ProgressBar1" << int(QAccessible::ProgressBar) << "LabelProgressStatusText";
+    QTest::newRow("RS-232 rate") << "cbxBaud_RS232" << int(QAccessible::ComboBox) << "Label1";
+    QTest::newRow("file date") << "LabeledEdit_Firmware_File_Date" << int(QAccessible::EditableText)
+                               << "LabeledEdit_Firmware_File_DateLabel";
+    for (const char* decoration : {"ImageStartTitle", "Shape1", "ImageConnectDevice", "ImageFrmVerTo", "Image2"})
+      QTest::newRow(decoration) << decoration << int(QAccessible::Graphic) << QString();
+  }
+
+  void a_screen_reader_names_each_control_by_what_it_shows() {
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, label);
+    const QStringList path = control.split('/');
+    QWidget* w = Find(form, path[0].toLatin1().constData());
+    if (path.size() > 1) w = static_cast<QComboBox*>(w)->lineEdit();
+    // Its page shown (and the inner sheet it is on): hidden, anything reads as not presented.
+    for (QWidget* p = w; p->parentWidget(); p = p->parentWidget())
+      if (auto* stack = qobject_cast<QStackedWidget*>(p->parentWidget())) stack->setCurrentWidget(p);
+    // In English, then in Traditional Chinese: the names follow the language.
+    QString english;
+    for (const char* language : {"mnuLangEnglish", "mnuLangTraChinese"}) {
+      Find<QAction>(form, language)->trigger();
+      QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+      QVERIFY(i);
+      const QString name = SpokenName(i);
+      QCOMPARE(int(i->role()), role);
+      if (label.isEmpty()) {
+        QVERIFY(name.isEmpty());
+        QVERIFY(i->state().invisible);  // a decoration: not presented at all
+        continue;
+      }
+      QVERIFY(!i->state().invisible);
+      QCOMPARE(name, Find<QLabel>(form, label.toLatin1().constData())->text());
+      QVERIFY(!name.isEmpty());
+      // The serial-port page's labels and status have their Chinese texts.
+      if (english.isNull()) english = name;
+      else if (Find(form, "TabSheetCOMDetect")->isAncestorOf(w)) QVERIFY(name != english);
+    }
+    Find<QAction>(form, "mnuLangEnglish")->trigger();
   }
 
   void main_menu_is_hidden_but_complete() {

@@ -22,7 +22,8 @@ class DecorationAccessible : public QAccessibleWidget {
 QAccessibleInterface* DecorationFactory(const QString& key, QObject* object) {
   // Asked once for each class from the object's own up to QObject: answer
   // for its own class only.
-  if (!object || !object->isWidgetType() || key != QLatin1String(object->metaObject()->className())) return nullptr;
+  if (!object || !object->isWidgetType() || key != QLatin1String(object->metaObject()->className()))
+    return nullptr;
   if (!object->property("decorative").toBool()) return nullptr;
   return new DecorationAccessible(static_cast<QWidget*>(object));
 }

@@ -1,7 +1,6 @@
 #include "mainform/PageKeys.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QKeyEvent>
 #include <QStackedWidget>
 
@@ -51,8 +50,10 @@ bool PageKeys::eventFilter(QObject* watched, QEvent* event) {
   QWidget* page = pages_->currentWidget();
   if (enabledChange) {
     auto* control = static_cast<QWidget*>(watched);
-    QWidget* focus = QApplication::focusWidget();
-    if (control->isEnabled() && page->isAncestorOf(control) && (!focus || focus == page || !page->isAncestorOf(focus)))
+    // The window's own focus, also while another window or program is active.
+    QWidget* focus = window_->focusWidget();
+    if (control->isEnabled() && page->isAncestorOf(control) &&
+        (!focus || focus == page || !page->isAncestorOf(focus)))
       FocusFirstControl(page);
     return false;
   }

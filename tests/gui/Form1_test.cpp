@@ -34,7 +34,9 @@ namespace {
 // from where the application hands it to the focused control.
 void Press(Qt::Key key) { QTest::keyClick(static_cast<QWidget*>(nullptr), key); }
 
-QString Focused() { return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(); }
+QString Focused() {
+  return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
 
 // What a screen reader calls a control. Qt on Linux names a list by its
 // value and hands its label over as the relation AT-SPI reports as
@@ -637,7 +639,8 @@ class Form1Test : public QObject {
     QCOMPARE(Page(), QStringLiteral("TabSheetFirmwareProgress"));
     QVERIFY(form->PIC_Timer->Enabled());  // the sequencer has work
     auto* progress = Find<QLabel>(form, "LabelProgressStatusText");
-    QVERIFY(QTest::qWaitFor([&] { return progress->text() == QStringLiteral("Success!!"); }, 60000));
+    QVERIFY2(QTest::qWaitFor([&] { return progress->text() == QStringLiteral("Success!!"); }, 60000),
+             boxes.Shown.empty() ? qPrintable(progress->text()) : boxes.Shown[0].Text.c_str());
     QVERIFY(!form->PIC_Timer->Enabled());  // and has none left
     QCOMPARE(Focused(), QStringLiteral("SpeedButtonFrmUpgFinish"));
     Press(Qt::Key_Return);

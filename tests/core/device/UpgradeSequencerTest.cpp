@@ -516,7 +516,8 @@ TEST(UpgradeSequencer, PicTimerRunsOnlyWhileThereIsWork) {
     EXPECT_EQ(timed.port.Written, steady.port.Written);
     EXPECT_EQ(timed.shown, steady.shown);
     ASSERT_EQ(timed.boxes.Calls.size(), steady.boxes.Calls.size());
-    for (size_t i = 0; i < steady.boxes.Calls.size(); ++i) EXPECT_EQ(timed.boxes.Calls[i].Text, steady.boxes.Calls[i].Text);
+    for (size_t i = 0; i < steady.boxes.Calls.size(); ++i)
+      EXPECT_EQ(timed.boxes.Calls[i].Text, steady.boxes.Calls[i].Text);
     EXPECT_EQ(timed.resets, steady.resets);
     EXPECT_EQ(timed.seq.Succeeded(), steady.seq.Succeeded());
   }

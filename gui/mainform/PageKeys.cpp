@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QKeyEvent>
+#include <QRadioButton>
 #include <QStackedWidget>
 
 PageKeys::PageKeys(QWidget* window, QStackedWidget* pages) : QObject(window), window_(window), pages_(pages) {
@@ -22,10 +23,23 @@ void PageKeys::SetDefault(QWidget* page, std::function<QAbstractButton*()> butto
 
 void PageKeys::SetCancel(QWidget* page, QAbstractButton* button) { cancels_[page] = button; }
 
+namespace {
+
+// Of a row of radio buttons Tab reaches the one chosen, so does the page.
+bool UncheckedChoice(QWidget* w) {
+  auto* radio = qobject_cast<QRadioButton*>(w);
+  return radio && radio->autoExclusive() && !radio->isChecked();
+}
+
+}  // namespace
+
 void PageKeys::FocusFirstControl(QWidget* page) {
-  // The window's tab order, from the page on, as far as the page reaches.
-  for (QWidget* w = page->nextInFocusChain(); w != page && page->isAncestorOf(w); w = w->nextInFocusChain())
-    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) && w->isEnabled()) {
+  // The window's whole tab order: the tab order puts a page's controls
+  // together, but not necessarily right after the page itself.
+  QWidget* window = page->window();
+  for (QWidget* w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain())
+    if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) &&
+        w->isEnabled() && !UncheckedChoice(w)) {
       w->setFocus(Qt::TabFocusReason);
       return;
     }

@@ -39,6 +39,21 @@ void UpgradeSequencer::ResetUpgradeCounters() {
   FinishAfterVerify = false;
   FinishStep = 0;
   Receiver.ReplyReceived = false;
+  RunTimerWhileWorking();
+}
+
+bool UpgradeSequencer::HasWork() const {
+  switch (UpgradeState) {
+    case usWriting:
+    case usVerifying:
+    case usErasing: return true;
+    case usFinishing: return FinishStep < 2;
+    default: return false;
+  }
+}
+
+void UpgradeSequencer::RunTimerWhileWorking() {
+  if (PIC_Timer && PIC_Timer->Enabled() != HasWork()) PIC_Timer->SetEnabled(HasWork());
 }
 
 void UpgradeSequencer::RestartReplyTicks() { replySince_ = Now(); }
@@ -147,6 +162,7 @@ void UpgradeSequencer::StartWritePass() {
   TpsSent = false;
   Failed = PortGone = false;
   StartTiming(2);
+  RunTimerWhileWorking();
 }
 
 void UpgradeSequencer::SpeedButton_VerifyPICFlashClick() {
@@ -174,6 +190,7 @@ void UpgradeSequencer::StartVerifyPass() {
   RestartEraseTicks();
   UpgradeState = usVerifying;
   Failed = PortGone = false;
+  RunTimerWhileWorking();
   Changed();
   if (link_.OnChanged) link_.OnChanged();
 }
@@ -188,6 +205,7 @@ void UpgradeSequencer::SpeedButton_ErasePICFlashClick() {
   RestartEraseTicks();
   UpgradeState = usErasing;
   Failed = PortGone = false;
+  RunTimerWhileWorking();
 }
 
 void UpgradeSequencer::SpeedButton_RunToApplicationClick() {
@@ -205,12 +223,14 @@ void UpgradeSequencer::PIC_TimerTimer() {
     case usFinishing: FinishingStep(); break;
     default: break;
   }
+  RunTimerWhileWorking();
 }
 
 void UpgradeSequencer::Fail(const std::string& text, bool resetWizard, const std::string& caption) {
   // Idle before the box opens: the ticks that come while it is up do nothing.
   UpgradeState = usIdle;
   Failed = true;
+  RunTimerWhileWorking();
   Page.TimeLeft.clear();
   Changed();
   boxes_.Show(text, caption, MsgButtons::OK, MsgIcon::None);
@@ -304,6 +324,7 @@ void UpgradeSequencer::VerifyingStep(int value) {
 void UpgradeSequencer::ErasingStep() {
   if (Receiver.ReplyReceived) {
     UpgradeState = usIdle;
+    RunTimerWhileWorking();
     boxes_.Show("Erase Success!!", "Message", MsgButtons::OK, MsgIcon::None);
   } else if (Elapsed(eraseSince_, EraseReplyLimit)) {
     Fail("Erase Fail!!", false);

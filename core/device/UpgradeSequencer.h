@@ -5,7 +5,8 @@
 // and sends it the new version text. Also the engineering page's single
 // operations (write, verify, erase, run).
 //
-// A state machine stepped by the 1 ms PIC_Timer. One request is outstanding
+// A state machine stepped by the 1 ms PIC_Timer, which runs only while the
+// sequencer has work. One request is outstanding
 // at a time; the packet receiver's ReplyReceived says that its answer came.
 // The limits and gaps are times on a steady clock: each is its count of
 // window-timer ticks as the unit's makers measured them, a tick being the
@@ -19,6 +20,7 @@
 
 #include "comm/CommTypes.h"
 #include "common/MessageBoxes.h"
+#include "common/WizardTimer.h"
 #include "device/BootPacket.h"
 #include "device/DeviceLink.h"
 #include "device/FirmwareImage.h"
@@ -91,6 +93,12 @@ class UpgradeSequencer {
   std::function<void(std::chrono::milliseconds)> Pause;
   // Page changed.
   std::function<void()> OnChanged;
+  // PIC_Timer, when the host hands it over: the sequencer runs it while a
+  // pass or the finishing steps have work and stops it when they end, so an
+  // idle wizard is not woken a thousand times a second. The limits and gaps
+  // are measured on the clock, not counted in ticks, so this changes none of
+  // them. Without one the host's own timer steps PIC_TimerTimer throughout.
+  WizardTimer* PIC_Timer = nullptr;
   // The steady clock, so tests step time with the ticks.
   std::function<Clock::time_point()> Now = [] { return Clock::now(); };
 
@@ -125,6 +133,9 @@ class UpgradeSequencer {
   void StartBlockTransfer(BootCommand command);
 
   bool Succeeded() const { return UpgradeState == usFinishing && FinishStep == 2; }
+  // A tick would do something: a pass runs, or the finishing steps have not
+  // all been taken.
+  bool HasWork() const;
   UpgradeProgress Progress() const;
 
  private:
@@ -156,6 +167,8 @@ class UpgradeSequencer {
   void StartTiming(int passes);
   void UpdateTimeLeft();
   void Changed();
+  // PIC_Timer on exactly while there is work.
+  void RunTimerWhileWorking();
 
   UnitPort& port_;
   DeviceLink& link_;

@@ -1,5 +1,6 @@
 #include "mainform/TForm1.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -11,6 +12,8 @@
 #include "common/BaudRates.h"
 #include "common/MessageBoxes.h"
 #include "dialogs/TfrmAbout.h"
+#include "mainform/Decoration.h"
+#include "mainform/PageKeys.h"
 #include "ui_Form1.h"
 
 namespace {
@@ -42,6 +45,7 @@ TForm1::TForm1(MessageBoxes& boxes, std::string firmwarePath, QWidget* parent)
       ui(std::make_unique<Ui::TForm1>()),
       boxes_(boxes) {
   FirmwarePath = std::move(firmwarePath);
+  HideDecorationFromScreenReaders();  // before any of the window's pictures is asked for
   ui->setupUi(this);
   SetUpWindow();
   FormCreate();
@@ -69,6 +73,7 @@ void TForm1::FormCreate() {
   upgrade.OnChanged = [this] { ShowProgressPage(); };
   upgrade.ShowProgressPage = [this] { ui->PageControlConf->setCurrentWidget(ui->TabSheetFirmwareProgress); };
   upgrade.ResetWizard = [this] { ResetWizard(); };
+  upgrade.PIC_Timer = PIC_Timer.get();
   // The window keeps painting through the upgrade's two pauses and the
   // question to a unit in its boot loader; the user's clicks wait until
   // they are over.
@@ -102,7 +107,8 @@ void TForm1::SetUpWindow() {
   TimerConnection = std::make_unique<QtWizardTimer>(200, false);
   Timer1->OnTimer = [this] { Timer1Timer(); };
   TimerConnection->OnTimer = [this] { TimerConnectionTimer(); };
-  PIC_Timer = std::make_unique<QtWizardTimer>(1, true, Qt::PreciseTimer);
+  // Started and stopped by the sequencer: it ticks only while there is work.
+  PIC_Timer = std::make_unique<QtWizardTimer>(1, false, Qt::PreciseTimer);
   PIC_Timer->OnTimer = [this] { PIC_TimerTimer(); };
 }
 
@@ -145,6 +151,19 @@ void TForm1::ConnectHandlers() {
   auto* engineering = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12), this);
   engineering->setContext(Qt::WindowShortcut);
   on(engineering, &QShortcut::activated, &TForm1::ShowEngineeringPage);
+  // The wizard by keyboard alone: Enter for each page's main button, Esc for
+  // its Cancel. Connect is the main button only while nothing is connected
+  // or being connected, so that a second Enter does not undo the first.
+  auto* keys = new PageKeys(this, ui->PageControlConf);
+  keys->SetDefault(ui->TabSheetWelcome, [this] { return ui->SpeedButtonStart; });
+  keys->SetDefault(ui->TabSheetCOMDetect, [this]() -> QAbstractButton* {
+    if (ui->SB_COMPortDetectContinue->isEnabled()) return ui->SB_COMPortDetectContinue;
+    return Core->Conn.Page.ConnectTag == 0 ? ui->OpenPort : nullptr;
+  });
+  keys->SetDefault(ui->TabSheetCheckVersion, [this] { return ui->SpeedButtonFrmVerWantToContinueYes; });
+  keys->SetDefault(ui->TabSheetFirmwareProgress, [this] { return ui->SpeedButtonFrmUpgFinish; });
+  keys->SetCancel(ui->TabSheetCOMDetect, ui->SpeedButtonCancel);
+  keys->SetCancel(ui->TabSheetCheckVersion, ui->SpeedButtonFrmVerWantToContinueNo);
 }
 
 void TForm1::SetDialogs(TfrmAbout* about, TfrmAgreement* agreement) {
@@ -198,6 +217,13 @@ void TForm1::ShowSerialPage() {
 
   ImageListConnectToDevice.Draw(page.ToDeviceImage, ui->ImageConnectToDevice);
   ImageListConnectTwoWay.Draw(page.TwoWayImage, ui->ImageConnectTwoWay);
+  // A screen reader names the status pictures by the status they show, and
+  // the port typed in by the list's label, in the language shown.
+  const QString statusName = QString::fromStdString(page.StatusText);
+  for (QWidget* w : std::initializer_list<QWidget*>{ui->ImageConnectToDevice, ui->ImageConnectTwoWay})
+    if (w->accessibleName() != statusName) w->setAccessibleName(statusName);
+  if (QLineEdit* typed = ui->cbxComPort->lineEdit(); typed->accessibleName() != ui->lblSerialPort->text())
+    typed->setAccessibleName(ui->lblSerialPort->text());
   QLabel* status = ui->LabelConnectionStatus;
   status->setEnabled(page.Look != StatusLook::Disabled);
   const char* colour = page.Look == StatusLook::Blue ? "#0000ff" : page.Look == StatusLook::Red ? "#ff0000" : "#000000";
@@ -255,7 +281,13 @@ void TForm1::ShowProgressPage() {
   const ProgressPage& page = Core->Upgrade.Page;
   ui->ProgressBar1->setValue(page.Position);
   ui->LabelProgressValue->setText(QString::fromStdString(page.ValueText));
-  ui->LabelProgressStatusText->setText(QString::fromStdString(page.StatusText));
+  const QString status = QString::fromStdString(page.StatusText);
+  if (ui->LabelProgressStatusText->text() != status) {
+    ui->LabelProgressStatusText->setText(status);
+    // The bar is named by the status line above it: its name changed too.
+    QAccessibleEvent renamed(ui->ProgressBar1, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
+  }
   ui->StaticText1->setText(QString::fromStdString(page.Notice));
   ui->SpeedButtonFrmUpgFinish->setEnabled(page.FinishEnabled);
   ui->LabelProgressTimeLeft->setText(QString::fromStdString(page.TimeLeft));

@@ -57,7 +57,8 @@ class TForm1 : public QMainWindow {
   std::string NewFirmwareVersion;
 
   // The window timers: one connection step a second, the connection
-  // animation, and the upgrade sequencer's 1 ms tick (running from the start).
+  // animation, and the upgrade sequencer's 1 ms tick (running only while the
+  // sequencer has work).
   std::unique_ptr<QtWizardTimer> Timer1;
   std::unique_ptr<QtWizardTimer> TimerConnection;
   std::unique_ptr<QtWizardTimer> PIC_Timer;

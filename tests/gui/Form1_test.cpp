@@ -1,6 +1,8 @@
 // The main window: its layout as built, the start-up page, and every
 // navigation button, with message boxes answered from a script.
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -27,6 +29,27 @@
 #endif
 
 namespace {
+
+// A key pressed as the user presses it: to the window that has the focus,
+// from where the application hands it to the focused control.
+void Press(Qt::Key key) { QTest::keyClick(static_cast<QWidget*>(nullptr), key); }
+
+QString Focused() {
+  return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+}
+
+// What a screen reader calls a control. Qt on Linux names a list by its
+// value and hands its label over as the relation AT-SPI reports as
+// "labelled by", which the screen reader says first.
+QString SpokenName(QAccessibleInterface* control) {
+#ifdef Q_OS_UNIX
+  if (control->role() == QAccessible::ComboBox) {
+    const auto labels = control->relations(QAccessible::Label);
+    return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+  }
+#endif
+  return control->text(QAccessible::Name);
+}
 
 }  // namespace
 
@@ -304,7 +327,7 @@ class Form1Test : public QObject {
     QCOMPARE(form->TimerConnection->Interval(), 200);
     QVERIFY(!form->TimerConnection->Enabled());
     QCOMPARE(form->PIC_Timer->Interval(), 1);
-    QVERIFY(form->PIC_Timer->Enabled());
+    QVERIFY(!form->PIC_Timer->Enabled());  // until an upgrade gives it work
     QCOMPARE(form->PIC_Timer->Type(), Qt::PreciseTimer);
 
     QCOMPARE(form->ImageListConnectToDevice.Count(), 2);
@@ -338,6 +361,58 @@ class Form1Test : public QObject {
     // White in a list picture is see-through; the list's own background is not.
     const QImage two_way = Find<QLabel>(form, "ImageConnectTwoWay")->pixmap().toImage();
     QCOMPARE(QColor(two_way.pixel(0, 0)), QColor(0xA6, 0xCA, 0xF0));
+  }
+
+  void a_screen_reader_names_each_control_by_what_it_shows_data() {
+    QTest::addColumn<QString>("control");  // "list/edit": the list's typed-in field
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QString>("label");    // whose text is the name; none: no name, not presented
+    QTest::newRow("port list") << "cbxComPort" << int(QAccessible::ComboBox) << "lblSerialPort";
+    QTest::newRow("port typed in") << "cbxComPort/edit" << int(QAccessible::EditableText) << "lblSerialPort";
+    QTest::newRow("rate list") << "cbxBaudRate" << int(QAccessible::ComboBox) << "lblBaudRate";
+    QTest::newRow("port tried") << "EditAutoDetectComPort" << int(QAccessible::EditableText) << "LabelAutoComPort";
+    QTest::newRow("rate tried") << "EditAutoDetectBaudRate" << int(QAccessible::EditableText) << "LabelAutoBaudRate";
+    QTest::newRow("status picture") << "ImageConnectToDevice" << int(QAccessible::Graphic) << "LabelConnectionStatus";
+    QTest::newRow("status arrows") << "ImageConnectTwoWay" << int(QAccessible::Graphic) << "LabelConnectionStatus";
+    QTest::newRow("progress bar") << "ProgressBar1" << int(QAccessible::ProgressBar) << "LabelProgressStatusText";
+    QTest::newRow("RS-232 rate") << "cbxBaud_RS232" << int(QAccessible::ComboBox) << "Label1";
+    QTest::newRow("file date") << "LabeledEdit_Firmware_File_Date" << int(QAccessible::EditableText)
+                               << "LabeledEdit_Firmware_File_DateLabel";
+    for (const char* decoration : {"ImageStartTitle", "Shape1", "ImageConnectDevice", "ImageFrmVerTo", "Image2"})
+      QTest::newRow(decoration) << decoration << int(QAccessible::Graphic) << QString();
+  }
+
+  void a_screen_reader_names_each_control_by_what_it_shows() {
+    QFETCH(QString, control);
+    QFETCH(int, role);
+    QFETCH(QString, label);
+    const QStringList path = control.split('/');
+    QWidget* w = Find(form, path[0].toLatin1().constData());
+    if (path.size() > 1) w = static_cast<QComboBox*>(w)->lineEdit();
+    // Its page shown (and the inner sheet it is on): hidden, anything reads as not presented.
+    for (QWidget* p = w; p->parentWidget(); p = p->parentWidget())
+      if (auto* stack = qobject_cast<QStackedWidget*>(p->parentWidget())) stack->setCurrentWidget(p);
+    // In English, then in Traditional Chinese: the names follow the language.
+    QString english;
+    for (const char* language : {"mnuLangEnglish", "mnuLangTraChinese"}) {
+      Find<QAction>(form, language)->trigger();
+      QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+      QVERIFY(i);
+      const QString name = SpokenName(i);
+      QCOMPARE(int(i->role()), role);
+      if (label.isEmpty()) {
+        QVERIFY(name.isEmpty());
+        QVERIFY(i->state().invisible);  // a decoration: not presented at all
+        continue;
+      }
+      QVERIFY(!i->state().invisible);
+      QCOMPARE(name, Find<QLabel>(form, label.toLatin1().constData())->text());
+      QVERIFY(!name.isEmpty());
+      // The serial-port page's labels and status have their Chinese texts.
+      if (english.isNull()) english = name;
+      else if (Find(form, "TabSheetCOMDetect")->isAncestorOf(w)) QVERIFY(name != english);
+    }
+    Find<QAction>(form, "mnuLangEnglish")->trigger();
   }
 
   void main_menu_is_hidden_but_complete() {
@@ -524,6 +599,60 @@ class Form1Test : public QObject {
     QVERIFY(!form->Core->Comm.Connected());
   }
 
+  // From the welcome page to "Success!!" and back with keys alone: Tab to
+  // move, Space to press, Enter for the page's main button, Esc for its
+  // Cancel; each page puts the focus on its first control.
+  void the_whole_upgrade_by_keyboard_alone() {
+    QTemporaryDir folder;
+    RestartIn(folder, true);
+    auto unit = StartUnit(115200);
+    form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    auto* ports = Find<QComboBox>(form, "cbxComPort");
+    QVERIFY(QTest::qWaitFor([&] { return ports->findText("3") >= 0; }, 5000));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonStart"));
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+    Press(Qt::Key_Escape);
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonStart"));
+    Press(Qt::Key_Enter);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCOMDetect"));
+    // Once round the page by Tab, top to bottom (Continue waits for the unit).
+    QStringList round{Focused()};
+    for (int i = 0; i < 10 && (round.size() == 1 || round.last() != round.first()); ++i) {
+      Press(Qt::Key_Tab);
+      round << Focused();
+    }
+    QCOMPARE(round, QStringList({"RadioButtonConnectionModeManual", "cbxComPort", "cbxBaudRate", "OpenPort",
+                                 "SpeedButtonCancel", "RadioButtonConnectionModeManual"}));
+    QCOMPARE(ports->currentText(), QStringLiteral("3"));  // the only port
+    while (Focused() != QStringLiteral("OpenPort")) Press(Qt::Key_Tab);
+    Press(Qt::Key_Space);
+    auto* status = Find<QLabel>(form, "LabelConnectionStatus");
+    QVERIFY(QTest::qWaitFor([&] { return status->text() == QStringLiteral("Connected..."); }, 5000));
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetCheckVersion"));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonFrmVerWantToContinueYes"));
+    QVERIFY(!form->PIC_Timer->Enabled());
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetFirmwareProgress"));
+    QVERIFY(form->PIC_Timer->Enabled());  // the sequencer has work
+    auto* progress = Find<QLabel>(form, "LabelProgressStatusText");
+    QVERIFY2(QTest::qWaitFor([&] { return progress->text() == QStringLiteral("Success!!"); }, 60000),
+             boxes.Shown.empty() ? qPrintable(progress->text()) : boxes.Shown[0].Text.c_str());
+    QVERIFY(!form->PIC_Timer->Enabled());  // and has none left
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonFrmUpgFinish"));
+    Press(Qt::Key_Return);
+    QCOMPARE(Page(), QStringLiteral("TabSheetWelcome"));
+    QCOMPARE(Focused(), QStringLiteral("SpeedButtonStart"));
+    QVERIFY(!form->Core->Comm.Connected());
+    QVERIFY(boxes.Shown.empty());
+    const FirmwareFile& file = form->Core->Firmware;
+    QVERIFY(std::equal(file.FirmwareImage.begin(), file.FirmwareImage.begin() + file.ProgramLength(),
+                       unit->Flash().begin()));
+  }
+
   void a_unit_in_its_boot_loader_is_offered_its_firmware_and_no_leaves_the_page() {
     SimOptions o;
     o.PortFolder = portFolder->path().toStdString();
@@ -641,7 +770,7 @@ class Form1Test : public QObject {
     QVERIFY(form->isVisible());
     QCOMPARE(Page(), how == "button" ? QStringLiteral("TabSheetWelcome") : QStringLiteral("TabSheetCOMDetect"));
     QVERIFY(Find<QRadioButton>(form, "RadioButtonConnectionModeAuto")->isChecked());
-    QVERIFY(form->PIC_Timer->Enabled());
+    QVERIFY(!form->PIC_Timer->Enabled());  // idle as before: nothing to step
   }
 
   void exit_query_ok_closes_the_window() {

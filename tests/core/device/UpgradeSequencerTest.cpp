@@ -124,12 +124,15 @@ struct Rig {
     };
   }
   // One PIC_Timer tick, step after the last; the unit answers what came before.
+  // With the timer handed to the sequencer, a tick comes only while it runs.
   void Tick(Clock::duration step = 1ms) {
     now += step;
     unit.Serve(port, now);
     if (!port.Incoming.empty()) link.DeviceDataReceived(static_cast<uint32_t>(port.Incoming.size()));
-    seq.PIC_TimerTimer();
+    if (seq.PIC_Timer) timer.Fire();
+    else seq.PIC_TimerTimer();
   }
+  ManualTimer timer{1, false};
   void TickUntil(const std::function<bool()>& done, int limit = 20000) {
     for (int i = 0; i < limit && !done(); ++i) Tick();
   }
@@ -516,5 +519,53 @@ TEST(UpgradeSequencer, APortGoneEndsEachOperationAtOnce) {
     EXPECT_EQ(r.seq.Succeeded(), c.succeeded);
     EXPECT_EQ(r.seq.PortGone, !finished);
     EXPECT_EQ(r.seq.TpsSent, finished);
+  }
+}
+
+// PIC_Timer runs from the start of an operation to its end and not while
+// idle, and the operation goes exactly as with a timer that never stops:
+// the same requests at the same times, the same boxes, the same page.
+TEST(UpgradeSequencer, PicTimerRunsOnlyWhileThereIsWork) {
+  struct Row {
+    const char* name;
+    std::function<void(UpgradeSequencer&)> start;
+    int silentFrom;
+  };
+  const Row rows[] = {
+      {"upgrade", [](UpgradeSequencer& s) { s.SpeedButtonFrmVerWantToContinueYesClick(); }, 0},
+      {"write flash", [](UpgradeSequencer& s) { s.SpeedButton_WritePICFlashClick(); }, 0},
+      {"verify flash", [](UpgradeSequencer& s) { s.SpeedButton_VerifyPICFlashClick(); }, 0},
+      {"erase", [](UpgradeSequencer& s) { s.SpeedButton_ErasePICFlashClick(); }, 0},
+      {"failed write", [](UpgradeSequencer& s) { s.SpeedButtonFrmVerWantToContinueYesClick(); }, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Rig steady(1024), timed(1024);
+    timed.seq.PIC_Timer = &timed.timer;
+    timed.timer.OnTimer = [&] { timed.seq.PIC_TimerTimer(); };
+    std::vector<bool> running;  // of the timed rig, each time it changed
+    for (Rig* r : {&steady, &timed}) {
+      r->unit.silentFrom = row.silentFrom;
+      for (int i = 0; i < 50; ++i) r->Tick();  // idle before
+      if (r == &timed) running.push_back(timed.timer.Enabled());
+      row.start(r->seq);
+      if (r == &timed) running.push_back(timed.timer.Enabled());
+      for (int i = 0; i < 10000; ++i) {
+        r->Tick();
+        if (r == &timed && timed.timer.Enabled() != running.back()) running.push_back(timed.timer.Enabled());
+      }
+    }
+    EXPECT_EQ(running, (std::vector<bool>{false, true, false}));
+    EXPECT_EQ(timed.Requests(), steady.Requests());
+    ASSERT_EQ(timed.unit.requests.size(), steady.unit.requests.size());
+    for (size_t i = 0; i < steady.unit.requests.size(); ++i)
+      EXPECT_EQ(timed.unit.requests[i].at, steady.unit.requests[i].at) << "request " << i;
+    EXPECT_EQ(timed.port.Written, steady.port.Written);
+    EXPECT_EQ(timed.shown, steady.shown);
+    ASSERT_EQ(timed.boxes.Calls.size(), steady.boxes.Calls.size());
+    for (size_t i = 0; i < steady.boxes.Calls.size(); ++i)
+      EXPECT_EQ(timed.boxes.Calls[i].Text, steady.boxes.Calls[i].Text);
+    EXPECT_EQ(timed.resets, steady.resets);
+    EXPECT_EQ(timed.seq.Succeeded(), steady.seq.Succeeded());
   }
 }

@@ -155,6 +155,37 @@ void SimulatedUnit::Replug() {
   Plug();
 }
 
+void SimulatedUnit::Swap(SimOptions other) {
+  // The unit's thread pauses while the unit changes; the line does not.
+  if (thread_.joinable()) {
+    uint64_t one = 1;
+    (void)!write(stopFd_, &one, sizeof one);
+    thread_.join();
+    (void)!read(stopFd_, &one, sizeof one);
+  }
+  other.PortNumber = options_.PortNumber;
+  other.PortFolder = options_.PortFolder;
+  options_ = std::move(other);
+  {
+    std::lock_guard lock(mutex_);
+    received_.clear();
+    flash_.assign(FlashSize, 0xFF);
+    bootLoader_ = options_.StartInBootLoader;
+    requests_.clear();
+    length_.reset();
+    version_ = options_.VersionText;
+  }
+  answers_ = 0;
+  baud_ = options_.Baud;
+  staticRequests_ = 0;
+  line_.clear();
+  receiver_.Abandon();
+  rx_.clear();
+  tx_.clear();
+  rxFree_ = txFree_ = {};
+  if (master_ >= 0) thread_ = std::thread([this] { Run(); });
+}
+
 void SimulatedUnit::HangUp() {
   {
     std::lock_guard lock(mutex_);
@@ -355,7 +386,7 @@ void SimulatedUnit::Answer(Clock::time_point at) {
   std::string text;
   text += "Model ID = (" + options_.ModelId + ")\r\n";
   text += "Model Version = (A1)\r\n";
-  text += "Model Serial Code = (SIM0000001)\r\n";
+  text += "Model Serial Code = (" + options_.SerialCode + ")\r\n";
   text += "Product Code = (" + std::to_string(options_.ProductCode) + ")\r\n";
   text += "Database Version = (3)\r\n";
   text += "Software Version Code = (" + SoftwareVersion() + ")\r\n";

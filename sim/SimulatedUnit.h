@@ -39,6 +39,7 @@ struct SimOptions {
   std::string VersionText = "1.05";   // Software Version Code = (...)
   std::string FwVersion = "KQ30-AIS-1.05";
   std::string ModelId = "KQ-30";
+  std::string SerialCode = "SIM0000001";  // Model Serial Code = (...)
   int ProductCode = 30;
   unsigned Rs232Baud = 38400;         // reported in the rate line
   unsigned NmeaBaud = 38400;
@@ -113,6 +114,11 @@ class SimulatedUnit {
   // Plugs it in again: a fresh pseudo-terminal under the same COM number,
   // with the unit as it was (flash, boot loader or application).
   void Replug();
+  // Another unit behind the same cable, which stays plugged in (its
+  // adapter at the PC's end, so the port never goes): the line stays up and
+  // what answers on it from now on is a fresh unit with other's settings,
+  // its flash blank. The COM number and the port folder stay.
+  void Swap(SimOptions other);
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -59,6 +59,9 @@ Command::Run AddSim(CLI::App& app) {
   app.add_option("--version-text", o->VersionText, "its software version")
       ->type_name("T")
       ->capture_default_str();
+  app.add_option("--serial-code", o->SerialCode, "its serial code, which tells it from other units")
+      ->type_name("T")
+      ->capture_default_str();
   app.add_option("--fw-version", o->FwVersion, "its firmware version")->type_name("T")->capture_default_str();
   app.add_option("--port", o->PortNumber, "the COM number of its link; the lowest free one if not given")
       ->type_name("N")

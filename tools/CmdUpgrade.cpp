@@ -105,6 +105,10 @@ Command::Run AddUpgrade(CLI::App& app) {
       ->type_name("K")
       ->transform(WholeNumber(1, 1000000))
       ->needs(station);
+  app.add_flag("--again", a->again,
+               "the station upgrades a unit it has upgraded earlier in the run (told by its serial code) again "
+               "when it comes again, instead of waiting past it")
+      ->needs(station);
   app.add_option("--report", a->report, "append a CSV row per unit to this file")
       ->type_name("FILE")
       ->excludes(recover);

@@ -13,6 +13,8 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <utility>
 
 #include "Console.h"
@@ -361,38 +363,92 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
 }
 
 namespace {
-// Connection attempts on the station's port, quietly, until one succeeds
-// (true) or Ctrl+C (false). A failed attempt is only a port without a unit
-// yet, tried again a second later.
-bool WaitForUnit(UnitSession& session, const PortArgs& port) {
+// What the station remembers of its units, so that it goes by what a unit
+// says (its serial code) and not by a failed connection alone: a cable
+// that stays plugged in never fails one, however quickly the units on its
+// far end are changed, and a unit left in its boot loader says nothing.
+class StationMemory {
+ public:
+  enum class Verdict { Take, StillThere, UpgradedAlready };
+
+  explicit StationMemory(bool again) : again_(again) {}
+
+  // The unit that answered with serial: a unit that came since the last
+  // one was handled is taken, unless it was upgraded in this run and
+  // --again was not given. A unit that does not say its serial code can't
+  // be told from the last one: it is taken only once the cable was empty.
+  Verdict Judge(const std::string& serial) const {
+    const bool came = empty_ || (!serial.empty() && serial != last_);
+    if (!came) return Verdict::StillThere;
+    if (!serial.empty() && upgraded_.count(serial) > 0 && !again_) return Verdict::UpgradedAlready;
+    return Verdict::Take;
+  }
+  // An attempt found no unit: neither an answer nor a boot loader.
+  void CableEmpty() { empty_ = true; }
+  // The unit with serial is being handled; upgraded once it has the firmware.
+  void Handling(const std::string& serial) {
+    last_ = serial;
+    empty_ = false;
+  }
+  void Upgraded(const std::string& serial) {
+    if (!serial.empty()) upgraded_.insert(serial);
+  }
+
+ private:
+  const bool again_;
+  std::set<std::string> upgraded_;  // the serial codes upgraded in this run
+  std::string last_;                // the serial code of the unit handled last
+  bool empty_ = true;               // no unit on the cable since then
+};
+
+// Connection attempts on the station's port, quietly, until a unit answers
+// that is to be upgraded (true) or Ctrl+C (false). A failed attempt is
+// only a port without a unit yet, tried again a second later; a unit
+// upgraded already is said once each time it comes, and waited past.
+bool WaitForUnit(UnitSession& session, const PortArgs& port, StationMemory& memory, const std::string& portName) {
   const auto say = std::exchange(session.Say, [](const std::string&) {});
-  bool connected = false;
-  while (!connected && !StopRequested()) {
+  std::string told;  // the serial code of the unit said to be upgraded already
+  bool take = false;
+  while (!take && !StopRequested()) {
+    session.BootLoaderPort.clear();
+    session.Core.Link.DeviceInfo = {};  // what this attempt's unit says, none of an earlier one's
     if (session.StartConnect(port))
       session.Loop.RunUntil([&] { return !session.Connecting() || StopRequested(); }, std::chrono::minutes(1));
-    connected = session.EndConnect() && !StopRequested();
-    if (!connected) session.Loop.RunUntil(StopRequested, 1s);
+    if (session.EndConnect() && !StopRequested()) {
+      const std::string serial = Printable(session.Core.Link.DeviceInfo.ModelSerialCode);
+      const StationMemory::Verdict verdict = memory.Judge(serial);
+      take = verdict == StationMemory::Verdict::Take;
+      if (verdict == StationMemory::Verdict::UpgradedAlready && serial != told) {
+        told = serial;
+        std::fprintf(stderr,
+                     "%s: the unit %s was upgraded earlier in this run and is not upgraded again (--again would); "
+                     "connect the next\n",
+                     portName.c_str(), serial.c_str());
+      }
+    } else if (session.BootLoaderPort.empty()) {
+      memory.CableEmpty();
+      told.clear();
+    }
+    if (take) break;
+    session.Core.Conn.EndWantedConnection();  // the next attempt starts afresh
+    session.Loop.RunUntil(StopRequested, 1s);
   }
   session.Say = say;
-  return connected;
+  return take;
 }
 
-// Until the upgraded unit has gone: it still answers, or waits in its boot
-// loader after a failure. False on Ctrl+C.
-bool WaitUntilGone(UnitSession& session, const PortArgs& port) {
-  const auto say = std::exchange(session.Say, [](const std::string&) {});
-  bool gone = false;
-  while (!gone && !StopRequested()) {
-    session.BootLoaderPort.clear();
-    if (session.StartConnect(port))
-      session.Loop.RunUntil([&] { return !session.Connecting() || StopRequested(); }, std::chrono::minutes(1));
-    const bool answered = session.EndConnect();
-    session.Core.Conn.EndWantedConnection();  // the next attempt starts afresh
-    gone = !answered && session.BootLoaderPort.empty() && !StopRequested();
-    if (!gone) session.Loop.RunUntil(StopRequested, 1s);
+// Runs the upgrade or rescue start() begins to its end: Ctrl+C meanwhile
+// waits for that end, and says so. True when it succeeded.
+bool RunToEnd(UnitSession& session, const std::function<bool()>& start) {
+  if (!session.StartUpgrade(start)) return false;
+  for (int heard = StopRequests(); session.Upgrading();) {
+    session.Loop.RunUntil([&] { return !session.Upgrading() || StopRequests() != heard; }, std::chrono::hours(24));
+    if (StopRequests() == heard) continue;
+    session.Say(heard == 0 ? "Ctrl+C: the station stops once this unit's upgrade has finished"
+                           : "Ctrl+C again: still finishing this unit's upgrade, which must not be cut short");
+    heard = StopRequests();
   }
-  session.Say = say;
-  return gone;
+  return session.EndUpgrade() == 0;
 }
 }  // namespace
 
@@ -412,36 +468,45 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   // One numbering for the whole run: --port names the same adapter for
   // every unit.
   SharedPorts ports;
+  StationMemory memory(a.again);
   while (a.count == 0 || static_cast<int>(rows.size()) < a.count) {
     std::fprintf(stderr, "%s: waiting for a unit (Ctrl+C stops)\n", port.c_str());
     // A session of its own for each unit, on the station's port table.
     UnitSession session("upgrade", a.port.force, "", nullptr, &ports);
     session.Core.Firmware = firmware;
-    if (!WaitForUnit(session, a.port)) break;
+    if (!WaitForUnit(session, a.port, memory, port)) break;
     UnitRow& row = rows.emplace_back();
     Identify(row, session);
+    const std::string number = session.Core.Conn.Page.ComPortText;
+    const std::string serial = Printable(session.Core.Link.DeviceInfo.ModelSerialCode);
+    memory.Handling(serial);
     session.Say = [&row](const std::string& line) { std::fprintf(stderr, "%s: %s\n", row.Port.c_str(), line.c_str()); };
     session.Say("unit_version: " + row.VersionBefore + " (" + row.Model + " " + row.SerialCode + ")");
     // From Yes on, Ctrl+C waits for the upgrade's end, and says so.
     session.Core.Conn.SB_COMPortDetectContinueClick();
     const auto began = Clock::now();
-    bool upgraded = false;
-    if (session.StartUpgrade([&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); })) {
-      for (int heard = StopRequests(); session.Upgrading();) {
-        session.Loop.RunUntil([&] { return !session.Upgrading() || StopRequests() != heard; }, std::chrono::hours(24));
-        if (StopRequests() == heard) continue;
-        session.Say(heard == 0 ? "Ctrl+C: the station stops once this unit's upgrade has finished"
-                               : "Ctrl+C again: still finishing this unit's upgrade, which must not be cut short");
-        heard = StopRequests();
-      }
-      upgraded = session.EndUpgrade() == 0;
-    }
+    bool upgraded = RunToEnd(session, [&] { return session.Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); });
     Conclude(row, session, upgraded, began);
+    // A unit that failed is still the station's: left in its boot loader,
+    // it is offered the rescue on the same port before the next unit.
+    const auto waiting = upgraded ? std::nullopt : session.Core.Rescue.FindBootLoader({number});
+    if (waiting && StopRequested()) {
+      const std::string option = a.port.device.empty() ? "--port " + *waiting : "--device " + a.port.device;
+      session.Say("the unit waits in its boot loader; kq30 upgrade " + option + " --recover rescues it");
+    } else if (waiting && Confirmed(a.yes, row.Port + ": the unit waits in its boot loader. Rescue it: write firmware " +
+                                               Printable(firmware.Version) + " into it again?")) {
+      session.Say("rescuing the unit: writing the firmware into it again");
+      const std::string failure = Printable(session.Failure);
+      upgraded = RunToEnd(session, [&] { return session.Core.Rescue.StartRecovery(*waiting); });
+      Conclude(row, session, upgraded, began);
+      row.Outcome = upgraded ? "rescued after: " + failure
+                             : "rescue failed: " + Printable(session.Failure) + ", after: " + failure;
+    }
+    if (upgraded) memory.Upgraded(serial);
     report.Append(row);
     session.Core.Conn.EndWantedConnection();
     if (StopRequested() || static_cast<int>(rows.size()) == a.count) break;
     session.Say("done; disconnect the unit and connect the next");
-    if (!WaitUntilGone(session, a.port)) break;
   }
   // Stopped before the units counted on came, the station has not done its work.
   const int done = static_cast<int>(rows.size());

@@ -17,6 +17,7 @@ struct UpgradeArgs {
   bool baudGiven = false;
   bool station = false;
   int count = 0;       // the station stops after this many units; 0: when stopped
+  bool again = false;  // the station upgrades a unit it upgraded earlier in the run when it comes again
   std::string report;  // a CSV file each unit's row is appended to; "": none
 };
 
@@ -29,7 +30,10 @@ bool Confirmed(bool yes, const std::string& question);
 // upgraded.
 int UpgradeAtOnce(const UpgradeArgs& args, const FirmwareFile& firmware);
 
-// Waits for a unit to answer on the one port, upgrades it, waits for it to
-// go and the next to come, and so on: count units, or until Ctrl+C, which
-// lets an upgrade under way finish first. 0 when every unit was upgraded.
+// Waits for a unit to answer on the one port, upgrades it (a unit that
+// fails and waits in its boot loader is offered the rescue), waits for the
+// next to come, and so on: count units, or until Ctrl+C, which lets an
+// upgrade under way finish first. A unit is told from the last one by its
+// serial code; one upgraded in this run is not upgraded again unless
+// again. 0 when every unit was upgraded (rescued, in the end).
 int RunStation(const UpgradeArgs& args, const FirmwareFile& firmware);

@@ -63,6 +63,7 @@ TEST(CommandLine, MalformedValuesNameTheirOptionAndExitTwo) {
       {"upgrade --port-serial A50285BI --station", "--station: takes one --port or --device"},
       {"upgrade --port 3 --port 4 --recover", "--recover: takes one --port or --device, or --auto"},
       {"upgrade --port 3 --count 2", "--count requires --station"},
+      {"upgrade --port 3 --again", "--again requires --station"},
       {"upgrade --port 3 --station --count 0", "--count: 0 is not from 1 to 1000000"},
       {"upgrade --auto --recover --report r.csv", "--recover excludes --report"},
       {"sim --baud 0", "kq30 sim: --baud: 0 is not from 1 to 4000000"},

@@ -179,34 +179,96 @@ TEST_F(ManyUnits, AutoUpgradesEveryUnitItFindsAtItsOwnRate) {
   EXPECT_EQ(r.output.find("All serial ports are occupied"), std::string::npos) << r.output;
 }
 
-TEST_F(ManyUnits, AStationUpgradesTheNextUnitOnlyOnceTheLastHasGone) {
-  auto unit = std::make_unique<SimulatedUnit>(UnitOn(folder, 3, 38400));
-  unit->Start();
-  Background station("upgrade --port 3 --baud 38400 --station --count 2 --yes --report " + Quoted(report) + firmware,
-                     log);
-  ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("disconnect the unit") != std::string::npos; },
-                            60s))
-      << station.Output();
-  // Still connected, the upgraded unit is not upgraded again.
-  const std::size_t requests = unit->BootRequests().size();
-  std::this_thread::sleep_for(3s);
-  EXPECT_EQ(unit->BootRequests().size(), requests);
-  EXPECT_FALSE(unit->InBootLoader());
-  unit.reset();
-  ASSERT_TRUE(station.Shows([](const std::string& out) { return Count(out, "waiting for a unit") == 2; }, 10s))
-      << station.Output();
-  std::this_thread::sleep_for(2s);  // the time a hand takes to change units
-  SimOptions second = UnitOn(folder, 3, 38400);
-  second.ModelId = "KQ-30B";
-  unit = std::make_unique<SimulatedUnit>(second);
-  unit->Start();
-  EXPECT_EQ(station.Exit(60s), 0) << station.Output();
-  EXPECT_TRUE(FlashHolds(*unit, image));
-  const auto rows = CsvRows(report);
-  ASSERT_EQ(rows.size(), 2u) << ReadAll(report);
-  EXPECT_EQ(rows[0][3], "KQ-30");
-  EXPECT_EQ(rows[1][3], "KQ-30B");
-  for (const auto& row : rows) EXPECT_EQ(row[6], "upgraded");
+// A station tells its units by their serial codes. The unit upgraded is not
+// upgraded again while it stays, nor when it comes again (unless --again);
+// another unit is upgraded at once, also on a cable that stays plugged in;
+// a unit that fails is rescued on the spot, and one left in its boot
+// loader does not hold the station.
+TEST_F(ManyUnits, AStationTellsItsUnitsByTheirSerialCodes) {
+  const auto unitWith = [&](const std::string& serial, int noAck = 0, int badChecksum = 0) {
+    SimOptions o = UnitOn(folder, 3, 38400);
+    o.SerialCode = serial;
+    o.NoAckRequest = noAck;
+    o.BadChecksumRequest = badChecksum;
+    return o;
+  };
+  // Requests that change the flash or start the unit (the rescue's search
+  // for a boot loader only reads).
+  const auto changes = [](const SimulatedUnit& unit) {
+    const auto requests = unit.BootRequests();
+    return std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r[0] != 0x01; });
+  };
+  const std::string refused = "was upgraded earlier in this run and is not upgraded again";
+  const struct {
+    const char* name;
+    std::string args;
+    SimOptions first, second;
+    bool swapped;     // the second comes on the same line, which stays up; else after the cable was empty
+    bool turnedAway;  // the second is waited past, and a third unit (SIM3) comes on the same line
+    int status;
+    std::vector<std::pair<std::string, std::string>> rows;  // serial code, the outcome's start
+  } cases[] = {
+      {"the next unit after the cable was empty", "", unitWith("SIM1"), unitWith("SIM2"), false, false, 0,
+       {{"SIM1", "upgraded"}, {"SIM2", "upgraded"}}},
+      {"a quick swap on a cable that stays plugged in", "", unitWith("SIM1"), unitWith("SIM2"), true, false, 0,
+       {{"SIM1", "upgraded"}, {"SIM2", "upgraded"}}},
+      {"the same unit again", "", unitWith("SIM1"), unitWith("SIM1"), false, true, 0,
+       {{"SIM1", "upgraded"}, {"SIM3", "upgraded"}}},
+      {"a unit that fails at block 40, rescued", "", unitWith("SIM1", 40), unitWith("SIM2"), true, false, 0,
+       {{"SIM1", "rescued after: Programming Fail! Please try again."}, {"SIM2", "upgraded"}}},
+      // The station's search for its boot loader is its request 41; the rescue's follow.
+      {"a unit whose rescue fails too, left in its boot loader", "", unitWith("SIM1", 40, 60), unitWith("SIM2"),
+       true, false, 1,
+       {{"SIM1", "rescue failed: Programming Fail! Please try again., after: Programming Fail!"},
+        {"SIM2", "upgraded"}}},
+      {"the same unit again with --again", " --again", unitWith("SIM1"), unitWith("SIM1"), false, false, 0,
+       {{"SIM1", "upgraded"}, {"SIM1", "upgraded"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(log);
+    fs::remove(report);
+    auto unit = std::make_unique<SimulatedUnit>(c.first);
+    unit->Start();
+    Background station("upgrade --port 3 --baud 38400 --station --count 2 --yes --report " + Quoted(report) +
+                           c.args + firmware,
+                       log);
+    ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("connect the next") != std::string::npos; },
+                              90s))
+        << station.Output();
+    // Still connected, the unit is left alone.
+    const auto changed = changes(*unit);
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(changes(*unit), changed);
+    if (c.status == 0) {
+      EXPECT_TRUE(FlashHolds(*unit, image));
+    }
+    if (c.swapped) {
+      unit->Swap(c.second);
+    } else {
+      unit.reset();
+      std::this_thread::sleep_for(2s);  // the time a hand takes to change units
+      (unit = std::make_unique<SimulatedUnit>(c.second))->Start();
+    }
+    if (c.turnedAway) {
+      EXPECT_TRUE(station.Shows([&](const std::string& out) { return out.find(refused) != std::string::npos; }, 30s))
+          << station.Output();
+      std::this_thread::sleep_for(3s);
+      EXPECT_TRUE(unit->BootRequests().empty());
+      unit->Swap(unitWith("SIM3"));
+    }
+    EXPECT_EQ(station.Exit(90s), c.status) << station.Output();
+    EXPECT_TRUE(FlashHolds(*unit, image));
+    const std::string out = station.Output();
+    EXPECT_EQ(Count(out, "waiting for a unit"), 2u) << out;
+    EXPECT_EQ(Count(out, refused), c.turnedAway ? 1u : 0u) << out;
+    const auto rows = CsvRows(report);
+    EXPECT_EQ(rows.size(), c.rows.size()) << ReadAll(report);
+    for (std::size_t i = 0; i < std::min(rows.size(), c.rows.size()); ++i) {
+      EXPECT_EQ(rows[i][2], c.rows[i].first);
+      EXPECT_EQ(rows[i][6].rfind(c.rows[i].second, 0), 0u) << rows[i][6];
+    }
+  }
 }
 
 // Ctrl+C lets the upgrade under way finish, saying so at each press; a

@@ -18,6 +18,7 @@ struct UpgradeArgs {
   bool station = false;
   int count = 0;       // the station stops after this many units; 0: when stopped
   std::string report;  // a CSV file each unit's row is appended to; "": none
+  bool json = false;   // the run's events as JSON Lines on standard output
 };
 
 // The user's go-ahead: --yes, or "y" typed at question.

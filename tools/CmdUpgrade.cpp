@@ -104,7 +104,7 @@ Command::Run AddUpgrade(CLI::App& app) {
       ->type_name("FILE")
       ->excludes(recover);
   app.add_flag("--json", a->json,
-               "print the run's events as JSON Lines on standard output (the other output goes to standard error)")
+               "print the run's events as JSON Lines on standard output; the rest goes to standard error")
       ->excludes(recover);
   return [a, baud] {
     a->baudGiven = baud->count() > 0;

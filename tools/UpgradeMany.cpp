@@ -336,12 +336,16 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     while (connecting()) {
       loop.RunUntil([&] { return !connecting() || (a.yes && std::any_of(units.begin(), units.end(), answered)); },
                     200ms);
+      // Every unit that has answered is told as such before the first of
+      // them starts (each start pauses for the boot loader).
+      std::vector<Unit*> ready;
       for (Unit& u : units)
         if (a.yes && answered(u)) {
           endConnect(u);
           u.session->Say = sayFor(u);  // Auto's were quiet while connecting
-          startUpgrade(u);
+          ready.push_back(&u);
         }
+      for (Unit* u : ready) startUpgrade(*u);
       lines.Draw();
     }
   };

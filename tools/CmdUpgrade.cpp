@@ -118,7 +118,10 @@ Command::Run AddUpgrade(CLI::App& app) {
     const bool many =
         a->station || (!a->recover && (a->port.automatic || named > 1 || !a->report.empty() || a->json));
     if (many && !a->port.trace.empty())
-      throw CLI::ValidationError("--trace", "traces the upgrade of one unit: give one --port, --device or --port-serial");
+      throw CLI::ValidationError(
+          "--trace", a->station || a->port.automatic || named > 1
+                         ? "traces the upgrade of one unit: give one --port, --device or --port-serial"
+                         : "traces the upgrade of one unit alone: not with --report or --json");
     RefuseFirmwareAsOutput("--trace", a->port.trace, a->firmware);
     RefuseFirmwareAsOutput("--report", a->report, a->firmware);
     // One unit: its port as the single-port commands have it.

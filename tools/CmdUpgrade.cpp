@@ -81,7 +81,9 @@ int RunUpgrade(const UpgradeArgs& a) {
     return 1;
   }
   if (a.station) return RunStation(a, firmware);
-  if (!a.recover && (a.port.automatic || a.port.ports.size() + a.port.devices.size() > 1 || !a.report.empty()))
+  // One unit with a report or events is a run of one: one way to record a unit.
+  if (!a.recover &&
+      (a.port.automatic || a.port.ports.size() + a.port.devices.size() > 1 || !a.report.empty() || a.json))
     return UpgradeAtOnce(a, firmware);
   UnitSession session("upgrade", a.port.force, a.port.trace);
   return session.Finish(UpgradeOne(session, a, firmware));
@@ -112,6 +114,9 @@ Command::Run AddUpgrade(CLI::App& app) {
   app.add_option("--report", a->report, "append a CSV row per unit to this file")
       ->type_name("FILE")
       ->excludes(recover);
+  app.add_flag("--json", a->json,
+               "print the run's events as JSON Lines on standard output; the rest goes to standard error")
+      ->excludes(recover);
   return [a, baud] {
     a->baudGiven = baud->count() > 0;
     const std::size_t named = a->port.ports.size() + a->port.devices.size();
@@ -121,9 +126,13 @@ Command::Run AddUpgrade(CLI::App& app) {
       throw CLI::ValidationError("--station", "takes one --port or --device");
     if (a->recover && named > 1) throw CLI::ValidationError("--recover", "takes one --port or --device, or --auto");
     // One trace is one unit's session.
-    const bool many = a->station || (!a->recover && (a->port.automatic || named > 1 || !a->report.empty()));
+    const bool many =
+        a->station || (!a->recover && (a->port.automatic || named > 1 || !a->report.empty() || a->json));
     if (many && !a->port.trace.empty())
-      throw CLI::ValidationError("--trace", "traces the upgrade of one unit: give one --port, --device or --port-serial");
+      throw CLI::ValidationError(
+          "--trace", a->station || a->port.automatic || named > 1
+                         ? "traces the upgrade of one unit: give one --port, --device or --port-serial"
+                         : "traces the upgrade of one unit alone: not with --report or --json");
     RefuseFirmwareAsOutput("--trace", a->port.trace, a->firmware);
     RefuseFirmwareAsOutput("--report", a->report, a->firmware);
     // One unit: its port as the single-port commands have it.

@@ -10,6 +10,7 @@
 #include "Command.h"
 #include "Console.h"
 #include "StopRequest.h"
+#include "UnitRecord.h"
 #include "comm/platform/ComDeviceName.h"
 #include "common/BaudRates.h"
 
@@ -106,13 +107,17 @@ namespace {
 // A session's view of the shared table.
 class SessionPorts : public PortPlatform {
  public:
-  explicit SessionPorts(std::shared_ptr<SharedPorts::State> state) : state_(std::move(state)) {}
+  SessionPorts(std::shared_ptr<SharedPorts::State> state, int onlyPort) : state_(std::move(state)), only_(onlyPort) {}
   // Once gone, the session hears no more changes, also none under way.
   ~SessionPorts() override {
     const std::lock_guard lock(state_->mutex);
     state_->watchers.erase(id_);
   }
-  std::optional<std::vector<PortInfo>> ListPortDevices() override { return state_->platform->ListPortDevices(); }
+  std::optional<std::vector<PortInfo>> ListPortDevices() override {
+    auto listed = state_->platform->ListPortDevices();
+    if (listed && only_ != 0) std::erase_if(*listed, [this](const PortInfo& p) { return p.Number != only_; });
+    return listed;
+  }
   PortProbe ProbePort(const PortInfo& port) override { return state_->platform->ProbePort(port); }
   std::optional<std::string> DevicePath(int number) override { return state_->platform->DevicePath(number); }
   void Watch(std::function<void()> onChange) override {
@@ -133,20 +138,23 @@ class SessionPorts : public PortPlatform {
 
  private:
   std::shared_ptr<SharedPorts::State> state_;
+  const int only_;  // the one port the session sees; 0: every port
   int id_ = 0;
 };
 }  // namespace
 
 SharedPorts::SharedPorts() : state_(std::make_shared<State>()) {}
 
-std::unique_ptr<PortPlatform> SharedPorts::ForSession() { return std::make_unique<SessionPorts>(state_); }
+std::unique_ptr<PortPlatform> SharedPorts::ForSession(int onlyPort) {
+  return std::make_unique<SessionPorts>(state_, onlyPort);
+}
 
 UnitSession::UnitSession(std::string command, bool force, const std::string& tracePath, EventLoop* sharedLoop,
-                         SharedPorts* ports)
+                         SharedPorts* ports, int onlyPort)
     : ownLoop_(sharedLoop ? nullptr : std::make_unique<EventLoop>()),
       Loop(sharedLoop ? *sharedLoop : *ownLoop_),
       Boxes(force ? MsgResult::OK : MsgResult::Cancel),
-      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection, ports ? ports->ForSession() : nullptr),
+      Core(Loop.Dispatcher, Boxes, Timer1, TimerConnection, ports ? ports->ForSession(onlyPort) : nullptr),
       command_(std::move(command)),
       tracePath_(tracePath) {
   Say = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
@@ -308,10 +316,12 @@ bool UnitSession::Connecting() const {
   return !((conn.UnitConnected && !TimerConnection.Enabled()) || conn.Page.ConnectTag == 0 || conn.ConnectFailed);
 }
 
+bool UnitSession::Answered() const { return Core.Conn.UnitConnected && !TimerConnection.Enabled(); }
+
 bool UnitSession::EndConnect() {
   Connection& conn = Core.Conn;
   conn.OnChanged = nullptr;
-  if (conn.UnitConnected && !TimerConnection.Enabled()) return true;
+  if (Answered()) return true;
   // Ended here, not on the next tick as in the window: the failure must not
   // be left behind to end the session's next attempt at once.
   conn.EndFailedAttempt();
@@ -367,6 +377,8 @@ bool UnitSession::StartUpgrade(const std::function<bool()>& start) {
   Failure.clear();
   Boxes.LastText.clear();
   upgradeBegan_ = std::chrono::steady_clock::now();
+  toldState_ = usIdle;
+  toldPercent_ = -1;
   if (start()) return true;
   Failure = Boxes.LastText.empty() ? "the upgrade did not start" : Boxes.LastText;
   return false;
@@ -401,7 +413,25 @@ void UnitSession::LetOutputLeave() {
   Loop.RunUntil([] { return false; }, std::chrono::milliseconds(250));
 }
 
+void UnitSession::TellEvents() {
+  const UpgradeSequencer& upgrade = Core.Upgrade;
+  const UpgradeProgress p = upgrade.Progress();
+  const std::string port = "COM" + Core.Conn.Page.ComPortText;
+  constexpr int Block = UpgradeSequencer::BlockSize;
+  if (upgrade.UpgradeState != toldState_ && (upgrade.UpgradeState == usWriting || upgrade.UpgradeState == usVerifying))
+    Events->PassBegun(port, upgrade.UpgradeState == usWriting ? "write" : "verify",
+                      (std::max(Core.Firmware.ProgramLength(), 0) + Block - 1) / Block);
+  toldState_ = upgrade.UpgradeState;
+  // Each whole percent once: enough for a bar, and few lines.
+  if (p.BlocksTotal <= 0) return;
+  if (const int percent = p.BlocksDone * 100 / p.BlocksTotal; percent != toldPercent_) {
+    toldPercent_ = percent;
+    Events->Progress(port, p.BlocksDone, p.BlocksTotal);
+  }
+}
+
 void UnitSession::ShowProgress(bool final) {
+  if (Events) TellEvents();
   const UpgradeProgress p = Core.Upgrade.Progress();
   if (p.BlocksTotal <= 0) return;
   const int percent = p.BlocksDone * 100 / p.BlocksTotal;

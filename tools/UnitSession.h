@@ -17,6 +17,8 @@
 #include "common/Printable.h"
 #include "wizard/WizardCore.h"
 
+class UpgradeEvents;
+
 // Where the unit is: --auto, --port, --device or --port-serial, and the rate
 // for the last three; and where the session's trace goes.
 struct PortArgs {
@@ -52,8 +54,9 @@ class SharedPorts {
  public:
   SharedPorts();
   // The table for one session; the changes the table hears reach the
-  // session until it goes.
-  std::unique_ptr<PortPlatform> ForSession();
+  // session until it goes. With onlyPort, the session sees that port alone
+  // (Auto then tries only it).
+  std::unique_ptr<PortPlatform> ForSession(int onlyPort = 0);
 
   struct State;
 
@@ -69,9 +72,10 @@ class UnitSession {
   // can't be written is a usage error (CLI::ValidationError), raised before
   // anything is sent. Several sessions may share one loop, each with its own
   // port, connection and sequencer, and one port table (ports; by default
-  // a table of its own).
+  // a table of its own), of which the session may see one port alone
+  // (onlyPort).
   UnitSession(std::string command, bool force, const std::string& tracePath = "", EventLoop* sharedLoop = nullptr,
-              SharedPorts* ports = nullptr);
+              SharedPorts* ports = nullptr, int onlyPort = 0);
   ~UnitSession();
 
   EventLoop& Loop;
@@ -95,6 +99,8 @@ class UnitSession {
     std::string Tail;
   } Bar;
   bool DrawsBar = true;
+  // --json: the upgrade's passes and progress in blocks go there too.
+  UpgradeEvents* Events = nullptr;
 
   // The COM number --port, --device or --port-serial names; "" after a
   // message when the device is no serial port of this machine, or when no
@@ -109,6 +115,8 @@ class UnitSession {
   // while Connecting(), then the result.
   bool StartConnect(const PortArgs& args);
   bool Connecting() const;
+  // The unit has answered: EndConnect() will be true.
+  bool Answered() const;
   bool EndConnect();
   // Opens the port at the rate given without asking the unit anything, as
   // the engineering page finds it.
@@ -133,6 +141,8 @@ class UnitSession {
 
  private:
   void ShowProgress(bool final);
+  // The passes begun and the blocks done since last told, as events.
+  void TellEvents();
   std::string PortOfSerial(const std::string& serial);
   // The port as the trace reports it: its name, device and line settings.
   std::string TracedPort() const;
@@ -148,6 +158,8 @@ class UnitSession {
   std::chrono::steady_clock::time_point upgradeBegan_{};
   bool upgradeEnded_ = false;  // a pass failed and the wizard was reset
   int lastTenth_ = -1;
+  int toldState_ = usIdle;  // the sequencer's state and the percentage last told as events
+  int toldPercent_ = -1;
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
@@ -20,17 +21,21 @@
 #include "Console.h"
 #include "CsvField.h"
 #include "StopRequest.h"
+#include "UnitRecord.h"
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 namespace {
-// A unit's line in the closing table and in the report.
-struct UnitRow {
-  std::string Port, SerialCode, Model, VersionBefore, VersionAfter, Outcome;
-  std::chrono::seconds Took{};
-  bool Upgraded = false;
-};
+// The USB adapter behind the row's port, as the port list knows it.
+void NoteAdapter(UnitRow& row, const UnitSession& session) {
+  if (!row.Adapter.empty() || row.Port.rfind("COM", 0) != 0) return;
+  const auto details = session.Core.Lists.PortDetails(std::atoi(row.Port.c_str() + 3));
+  if (!details) return;
+  const PortIdentity& id = details->Port.Identity;
+  if (!id.VendorId.empty() || !id.ProductId.empty()) row.Adapter = Printable(id.VendorId + ":" + id.ProductId);
+  row.AdapterSerial = Printable(id.Serial);
+}
 
 // The port and the identity the unit answered with.
 void Identify(UnitRow& row, const UnitSession& session) {
@@ -39,13 +44,18 @@ void Identify(UnitRow& row, const UnitSession& session) {
   row.SerialCode = Printable(link.DeviceInfo.ModelSerialCode);
   row.Model = Printable(link.DeviceInfo.ModelId);
   row.VersionBefore = Printable(link.OriginalVersion);
+  NoteAdapter(row, session);
+  if (session.Events) session.Events->Connected(row);
 }
 
 void Conclude(UnitRow& row, const UnitSession& session, bool upgraded, Clock::time_point began) {
   row.Upgraded = upgraded;
   row.VersionAfter = upgraded ? Printable(session.Core.Firmware.Version) : "";
-  row.Outcome = upgraded ? "upgraded" : "failed: " + Printable(session.Failure);
+  row.Message = upgraded ? "" : Printable(session.Failure);
+  row.Outcome = upgraded ? "upgraded" : "failed: " + row.Message;
   row.Took = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - began);
+  NoteAdapter(row, session);
+  if (session.Events) session.Events->Concluded(row);
 }
 
 // The last byte of a file; 0 when there is none to read.
@@ -56,17 +66,33 @@ char LastByte(const std::string& path) {
   return last;
 }
 
+// The first line of a file, without its line end; "" when there is none.
+std::string FirstLine(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  for (char c; line.size() <= ReportHeader().size() && in.get(c) && c != '\n';) line += c;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
 // --report: one row per unit appended as the unit is done, so that the
 // rows so far survive whatever comes later; a header starts an empty file.
 class Report {
  public:
   // A file that does not open for appending, or takes no header, is a
-  // usage error, found before anything is sent.
-  void Open(const std::string& path) {
+  // usage error, found before anything is sent; so is a file whose rows
+  // have other columns (an earlier version's report): rows of two kinds
+  // in one file would be read under the wrong names.
+  void Open(const std::string& path, const std::string& firmwarePath) {
     if (path.empty()) return;
     path_ = path;
+    run_ = RecordOfRun(firmwarePath);
     std::error_code error;
     const bool fresh = std::filesystem::file_size(path, error) == 0 || error;
+    const std::string header = ReportHeader().substr(0, ReportHeader().size() - 2);
+    if (!fresh && FirstLine(path) != header)
+      throw CLI::ValidationError("--report", Printable(path) + " does not begin with the header of this version's "
+                                             "reports (" + header + "); its rows have other columns: give a new file");
     file_.reset(std::fopen(path.c_str(), "ab"));
     if (!file_) throw CLI::ValidationError("--report", "cannot append to " + Printable(path) + ": " + std::strerror(errno));
     // Unbuffered: a row that does not reach the file is never left behind to
@@ -74,9 +100,7 @@ class Report {
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     // A file that does not end in a line end (cut short, or saved so by an
     // editor) gets one: the first row must not be glued to its last line.
-    const std::string start =
-        fresh ? "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n"
-              : LastByte(path) != '\n' ? "\r\n" : "";
+    const std::string start = fresh ? ReportHeader() : LastByte(path) != '\n' ? "\r\n" : "";
     if (!start.empty() && !Write(start))
       throw CLI::ValidationError("--report", "cannot write " + Printable(path) + ": " + problem_);
   }
@@ -86,12 +110,7 @@ class Report {
     const std::time_t now = std::time(nullptr);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
-    std::string line;
-    for (const std::string& field : {std::string(stamp), row.Port, row.SerialCode, row.Model, row.VersionBefore,
-                                     row.VersionAfter, row.Outcome})
-      line += CsvField(field) + ',';
-    line += std::to_string(row.Took.count()) + "\r\n";
-    if (!Write(line))
+    if (!Write(ReportLine(row, run_, stamp)))
       std::fprintf(stderr, "kq30 upgrade: the row of %s is missing from the report %s: %s\n", row.Port.c_str(),
                    Printable(path_).c_str(), problem_.c_str());
   }
@@ -113,11 +132,12 @@ class Report {
   };
   std::unique_ptr<std::FILE, Close> file_;
   std::string path_;
+  RunRecord run_;
   std::string problem_;  // why the last row lost was; "" while none was
 };
 
-// The closing table on stdout, its columns as wide as their widest entry.
-void PrintTable(const std::vector<UnitRow>& rows) {
+// The closing table on out, its columns as wide as their widest entry.
+void PrintTable(const std::vector<UnitRow>& rows, std::FILE* out) {
   std::vector<std::vector<std::string>> lines{{"port", "serial_code", "model", "before", "after", "outcome", "time"}};
   for (const UnitRow& r : rows)
     lines.push_back({r.Port, r.SerialCode, r.Model, r.VersionBefore, r.VersionAfter.empty() ? "-" : r.VersionAfter,
@@ -129,9 +149,22 @@ void PrintTable(const std::vector<UnitRow>& rows) {
     std::string text;
     for (std::size_t i = 0; i < line.size(); ++i)
       text += i + 1 < line.size() ? line[i] + std::string(widths[i] - line[i].size() + 2, ' ') : line[i];
-    std::printf("%s\n", text.c_str());
+    std::fprintf(out, "%s\n", text.c_str());
   }
-  std::fflush(stdout);
+  std::fflush(out);
+}
+
+// --json: the events on standard output; none without.
+std::unique_ptr<UpgradeEvents> EventsFor(const UpgradeArgs& a) {
+  return a.json ? std::make_unique<UpgradeEvents>(stdout) : nullptr;
+}
+
+// Every event reached standard output; otherwise said, as the run failed
+// the dashboard that follows it.
+bool EventsWhole(const UpgradeEvents* events) {
+  if (!events || events->Problem().empty()) return true;
+  std::fprintf(stderr, "kq30 upgrade: events are missing from standard output: %s\n", events->Problem().c_str());
+  return false;
 }
 
 // A run that upgraded no unit at all has not done its work either.
@@ -146,6 +179,8 @@ struct Unit {
   UnitRow row;
   Clock::time_point began;
   bool connecting = false, connected = false, upgrading = false;
+  bool started = false;  // its upgrade was started (it may have ended since)
+  bool absent = false;   // Auto found nobody on its port: no line, no row
 
   std::string Label() const { return row.Port.empty() ? name : row.Port; }
   // Its line on a terminal width columns wide.
@@ -179,8 +214,9 @@ class UnitLines {
     Clear();
     // Each line one row: the redraw moves up a row per unit.
     const int width = TerminalWidth(stderr);
-    for (const Unit& unit : units_) std::fprintf(stderr, "\r\033[K%s\n", unit.Line(width).c_str());
-    drawn_ = static_cast<int>(units_.size());
+    drawn_ = 0;
+    for (const Unit& unit : units_)
+      if (!unit.absent) std::fprintf(stderr, "\r\033[K%s\n", unit.Line(width).c_str()), ++drawn_;
     std::fflush(stderr);
   }
 
@@ -195,14 +231,6 @@ class UnitLines {
   const bool terminal_;
   int drawn_ = 0;
 };
-
-// Runs the loop, drawing the lines every 200 ms, while busy() holds.
-void RunWhile(EventLoop& loop, UnitLines& lines, const std::function<bool()>& busy) {
-  while (busy()) {
-    loop.RunUntil([&] { return !busy(); }, 200ms);
-    lines.Draw();
-  }
-}
 }  // namespace
 
 bool Confirmed(bool yes, const std::string& question) {
@@ -216,21 +244,28 @@ bool Confirmed(bool yes, const std::string& question) {
 
 int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
   Report report;
+  const std::unique_ptr<UpgradeEvents> events = EventsFor(a);
+  // With --json, standard output holds only the events.
+  std::FILE* const out = events ? stderr : stdout;
   EventLoop loop;
+  // One port table for every unit's session: one COM numbering.
+  SharedPorts ports;
   std::deque<Unit> units;  // a deque: the sessions' messages hold on to their unit
   UnitLines lines(units);
   std::vector<UnitRow> rows;
   const auto sayFor = [&lines](const Unit& u) {
     return [&lines, &u](const std::string& line) { lines.Say(u, line); };
   };
-  const auto add = [&](const std::string& name) -> Unit& {
+  // A unit's session; with onlyPort, one that sees that port alone.
+  const auto add = [&](const std::string& name, int onlyPort = 0) -> Unit& {
     Unit& u = units.emplace_back();
     u.name = name;
     u.began = Clock::now();
-    u.session = std::make_unique<UnitSession>("upgrade", a.port.force, "", &loop);
+    u.session = std::make_unique<UnitSession>("upgrade", a.port.force, "", &loop, &ports, onlyPort);
     u.session->Core.Firmware = firmware;
     u.session->DrawsBar = false;
     u.session->Say = sayFor(u);
+    u.session->Events = events.get();
     return u;
   };
   const auto startConnect = [&](Unit& u, const PortArgs& port) {
@@ -281,55 +316,97 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     n.port.port = std::stoi(number);
     n.resolved = true;
   }
-  report.Open(a.report);
+  report.Open(a.report, a.firmware);
 
-
-  if (a.port.automatic) {
-    // Auto finds one unit per attempt and keeps its port, so the next
-    // attempt passes it over; the attempt that finds none ends the search.
-    for (;;) {
-      Unit& u = add("auto");
-      // After the first unit, an attempt that finds none only ends the search: it says nothing.
-      const bool quiet = units.size() > 1;
-      if (quiet) u.session->Say = [](const std::string&) {};
-      startConnect(u, a.port);
-      RunWhile(loop, lines, [&] { return u.session->Connecting(); });
-      endConnect(u);
-      if (!u.connected && u.session->BootLoaderPort.empty()) {
-        units.pop_back();
-        break;
-      }
-      u.session->Say = sayFor(u);
-      if (u.connected) continue;
-      // A unit waiting in its boot loader ends the search too, but is named
-      // (also where the search is quiet) and has its row.
-      u.row.Port = "COM" + u.session->BootLoaderPort;
-      if (quiet) u.session->Say(u.session->Failure);
-      conclude(u, false);
-      break;
+  // Continue, then Yes on the unit's version page; it starts with its
+  // boot-loader pause, during which the loop runs the units started before.
+  const auto startUpgrade = [&](Unit& u) {
+    u.started = true;
+    u.session->Core.Conn.SB_COMPortDetectContinueClick();
+    u.began = Clock::now();
+    u.upgrading = u.session->StartUpgrade([&u] { return u.session->Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); });
+    if (!u.upgrading) conclude(u, false);
+  };
+  const auto connecting = [&] {
+    return std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.session->Connecting(); });
+  };
+  // Runs the connections to their ends. With --yes nobody is asked, so a
+  // unit's upgrade begins as soon as it has answered: a port where nobody
+  // answers, which takes the whole time-out, holds up no unit.
+  const auto connectAll = [&] {
+    const auto answered = [](const Unit& u) { return u.connecting && u.session->Answered(); };
+    while (connecting()) {
+      loop.RunUntil([&] { return !connecting() || (a.yes && std::any_of(units.begin(), units.end(), answered)); },
+                    200ms);
+      // Every unit that has answered is told as such before the first of
+      // them starts (each start pauses for the boot loader).
+      std::vector<Unit*> ready;
+      for (Unit& u : units)
+        if (a.yes && answered(u)) {
+          endConnect(u);
+          u.session->Say = sayFor(u);  // Auto's were quiet while connecting
+          ready.push_back(&u);
+        }
+      for (Unit* u : ready) startUpgrade(*u);
+      lines.Draw();
     }
-    if (units.empty()) return 1;
+  };
+  if (a.port.automatic) {
+    // Every free port at the same time, each with a connection of its own
+    // that tries every rate on that port alone, as Auto does: finding the
+    // units takes one port's round of rates, however many there are.
+    const auto table = ports.ForSession();
+    PortLists free(*table);
+    free.RefreshPortLists();
+    for (int n : free.OpenablePorts) {
+      Unit& u = add("COM" + std::to_string(n), n);
+      // Quiet until it is known whether anybody answers on the port.
+      u.session->Say = [](const std::string&) {};
+      startConnect(u, a.port);
+    }
+    connectAll();
+    std::string tried;
+    for (Unit& u : units) {
+      if (!u.started) endConnect(u);
+      u.session->Say = sayFor(u);
+      tried += (tried.empty() ? "" : ", ") + u.name;
+      if (u.connected) continue;
+      // Nobody on the port: no unit of this run.
+      u.absent = u.session->BootLoaderPort.empty();
+      if (u.absent) continue;
+      // A unit waiting in its boot loader is named and has its row.
+      u.row.Port = "COM" + u.session->BootLoaderPort;
+      u.session->Say(u.session->Failure);
+      conclude(u, false);
+    }
+    if (std::all_of(units.begin(), units.end(), [](const Unit& u) { return u.absent; })) {
+      lines.Clear();
+      std::fprintf(stderr, "kq30 upgrade: %s\n",
+                   tried.empty() ? "no serial port opens (see kq30 ports)"
+                                 : ("no unit answered on " + tried + " at any rate").c_str());
+      return 1;
+    }
   } else {
     for (std::size_t i = 0; i < named.size(); ++i)
       if (named[i].resolved) startConnect(units[i], named[i].port);
-    RunWhile(loop, lines, [&] {
-      return std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.session->Connecting(); });
-    });
+    connectAll();
     for (Unit& u : units) {
+      if (u.started) continue;
       endConnect(u);
       if (!u.connected) conclude(u, false);
     }
   }
 
-  // Every unit's version beside the file's, and one question for them all.
+  // Every unit's version beside the file's, and one question for them all
+  // (with --yes their upgrades are under way already).
   lines.Clear();
   const auto connected = std::count_if(units.begin(), units.end(), [](const Unit& u) { return u.connected; });
   for (const Unit& u : units)
     if (u.connected)
-      std::printf("%s: unit_version: %s (%s %s)\n", u.row.Port.c_str(), u.row.VersionBefore.c_str(),
-                  u.row.Model.c_str(), u.row.SerialCode.c_str());
-  std::printf("file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
-  std::fflush(stdout);
+      std::fprintf(out, "%s: unit_version: %s (%s %s)\n", u.row.Port.c_str(), u.row.VersionBefore.c_str(),
+                   u.row.Model.c_str(), u.row.SerialCode.c_str());
+  std::fprintf(out, "file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
+  std::fflush(out);
   if (connected > 0 && !Confirmed(a.yes, "Write firmware " + Printable(firmware.Version) + " into the " +
                                              std::to_string(connected) +
                                              " units above? Keep them powered and connected until it is done.")) {
@@ -338,15 +415,8 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     return 1;
   }
 
-  // Continue, then Yes on each unit's version page; each starts with its
-  // boot-loader pause, during which the loop runs the units started before.
-  for (Unit& u : units) {
-    if (!u.connected) continue;
-    u.session->Core.Conn.SB_COMPortDetectContinueClick();
-    u.began = Clock::now();
-    u.upgrading = u.session->StartUpgrade([&u] { return u.session->Core.Upgrade.SpeedButtonFrmVerWantToContinueYesClick(); });
-    if (!u.upgrading) conclude(u, false);
-  }
+  for (Unit& u : units)
+    if (u.connected && !u.started) startUpgrade(u);
   const auto ended = [](const Unit& u) { return u.upgrading && !u.session->Upgrading(); };
   while (std::any_of(units.begin(), units.end(), [](const Unit& u) { return u.upgrading; })) {
     loop.RunUntil([&] { return std::any_of(units.begin(), units.end(), ended); }, 200ms);
@@ -358,8 +428,8 @@ int UpgradeAtOnce(const UpgradeArgs& a, const FirmwareFile& firmware) {
     lines.Draw();
   }
   lines.Clear();
-  PrintTable(rows);
-  return EveryUnitUpgraded(rows) && report.Whole() ? 0 : 1;
+  PrintTable(rows, out);
+  return EveryUnitUpgraded(rows) && report.Whole() && EventsWhole(events.get()) ? 0 : 1;
 }
 
 namespace {
@@ -454,10 +524,12 @@ bool RunToEnd(UnitSession& session, const std::function<bool()>& start) {
 
 int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   Report report;
-  report.Open(a.report);
+  report.Open(a.report, a.firmware);
+  const std::unique_ptr<UpgradeEvents> events = EventsFor(a);
+  std::FILE* const out = events ? stderr : stdout;  // with --json, standard output holds only the events
   const std::string port = a.port.device.empty() ? "COM" + std::to_string(a.port.port) : a.port.device;
-  std::printf("file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
-  std::fflush(stdout);
+  std::fprintf(out, "file_version: %s (%s)\n", Printable(firmware.Version).c_str(), Printable(firmware.Date).c_str());
+  std::fflush(out);
   if (!Confirmed(a.yes, "Write firmware " + Printable(firmware.Version) + " into each unit connected to " + port +
                             "? Keep each powered and connected until it is done.")) {
     std::fprintf(stderr, "not upgraded\n");
@@ -471,9 +543,11 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
   StationMemory memory(a.again);
   while (a.count == 0 || static_cast<int>(rows.size()) < a.count) {
     std::fprintf(stderr, "%s: waiting for a unit (Ctrl+C stops)\n", port.c_str());
+    if (events) events->Waiting(port);
     // A session of its own for each unit, on the station's port table.
     UnitSession session("upgrade", a.port.force, "", nullptr, &ports);
     session.Core.Firmware = firmware;
+    session.Events = events.get();
     if (!WaitForUnit(session, a.port, memory, port)) break;
     UnitRow& row = rows.emplace_back();
     Identify(row, session);
@@ -517,6 +591,6 @@ int RunStation(const UpgradeArgs& a, const FirmwareFile& firmware) {
                                             : "";
     std::fprintf(stderr, "%s: stopped%s\n", port.c_str(), when.c_str());
   }
-  PrintTable(rows);
-  return EveryUnitUpgraded(rows) && !shortOfCount && report.Whole() ? 0 : 1;
+  PrintTable(rows, out);
+  return EveryUnitUpgraded(rows) && !shortOfCount && report.Whole() && EventsWhole(events.get()) ? 0 : 1;
 }

@@ -19,6 +19,7 @@ struct UpgradeArgs {
   int count = 0;       // the station stops after this many units; 0: when stopped
   bool again = false;  // the station upgrades a unit it upgraded earlier in the run when it comes again
   std::string report;  // a CSV file each unit's row is appended to; "": none
+  bool json = false;   // the run's events as JSON Lines on standard output
 };
 
 // The user's go-ahead: --yes, or "y" typed at question.

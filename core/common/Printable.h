@@ -10,3 +10,7 @@ std::string Printable(const std::string& text);
 // A JSON string holding Printable(text): only its quotes and backslashes
 // need escaping, so what a script reads is what a terminal shows.
 std::string JsonString(const std::string& text);
+
+// A JSON string holding text as it stands (UTF-8): its quotes, backslashes
+// and control characters escaped. For text that is printable already.
+std::string JsonQuoted(const std::string& text);

@@ -66,6 +66,8 @@ TEST(CommandLine, MalformedValuesNameTheirOptionAndExitTwo) {
       {"upgrade --port 3 --again", "--again requires --station"},
       {"upgrade --port 3 --station --count 0", "--count: 0 is not from 1 to 1000000"},
       {"upgrade --auto --recover --report r.csv", "--recover excludes --report"},
+      {"upgrade --port 3 --recover --json", "--recover excludes --json"},
+      {"upgrade --port 3 --json --trace t.txt", "--trace: traces the upgrade of one unit alone: not with --report"},
       {"sim --baud 0", "kq30 sim: --baud: 0 is not from 1 to 4000000"},
       {"sim --nmea-baud ' 9600'", "--nmea-baud: ' 9600' is not a whole number"},
       {"sim --answer-after -1", "--answer-after: '-1' is not a whole number"},

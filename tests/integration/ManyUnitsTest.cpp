@@ -25,6 +25,10 @@ std::string ReadAll(const fs::path& p) {
   return text.str();
 }
 
+const std::string ReportHeader =
+    "time,port,serial_code,model,version_before,version_after,outcome,seconds,tool_version,firmware_file,"
+    "firmware_sha256,adapter,adapter_serial,host,message";
+
 // The report's rows after its header, each as its fields, quotes undone.
 std::vector<std::vector<std::string>> CsvRows(const fs::path& p) {
   std::vector<std::vector<std::string>> rows;
@@ -41,8 +45,10 @@ std::vector<std::vector<std::string>> CsvRows(const fs::path& p) {
   }
   EXPECT_FALSE(rows.empty());
   if (!rows.empty()) {
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"time", "port", "serial_code", "model", "version_before",
-                                                 "version_after", "outcome", "seconds"}));
+    std::string header;
+    for (const std::string& name : rows[0]) header += (header.empty() ? "" : ",") + name;
+    EXPECT_EQ(header, ReportHeader);
+    for (const auto& row : rows) EXPECT_EQ(row.size(), rows[0].size());
     rows.erase(rows.begin());
   }
   return rows;
@@ -124,10 +130,11 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
     units.back()->Start();
   }
   // A report whose last line has no line end: the rows start on a line of their own.
-  std::ofstream(report, std::ios::binary) << "time,port,serial_code,model,version_before,version_after,outcome,seconds";
+  std::ofstream(report, std::ios::binary) << ReportHeader;
+  const fs::path events = folder.Path() / "events";
   const auto began = std::chrono::steady_clock::now();
-  const Result r = RunShell(Tool() + " upgrade --port 3 --port 4 --port 5 --baud 38400 --yes --report " +
-                            Quoted(report) + firmware);
+  const Result r = RunShell("(" + Tool() + " upgrade --port 3 --port 4 --port 5 --baud 38400 --yes --json --report " +
+                            Quoted(report) + firmware + " >" + Quoted(events) + ")");
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   EXPECT_EQ(r.status, 1) << r.output;
   EXPECT_TRUE(FlashHolds(*units[0], image));
@@ -146,10 +153,39 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
   for (const auto& want : expected) {
     const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& row) { return row[1] == want[0]; });
     ASSERT_NE(row, rows.end()) << want[0];
-    ASSERT_EQ(row->size(), 8u);
     EXPECT_EQ(std::vector<std::string>(row->begin() + 1, row->begin() + 7), want);
   }
-  // The table, after the progress, names every unit's outcome.
+  // Each row names the tool, the file by its name and SHA-256, the machine
+  // and the failure's message (the units' pseudo-terminals have no adapter).
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  const std::string sha = RunShell("sha256sum " + Quoted(KQ30_SAMPLE_FIRMWARE)).output.substr(0, 64);
+  for (const auto& row : rows)
+    EXPECT_EQ(std::vector<std::string>(row.begin() + 8, row.end()),
+              (std::vector<std::string>{KQ30_VERSION, KQ30_SAMPLE_FIRMWARE, sha, "", "", host,
+                                        row[1] == "COM5" ? "Programming Fail! Please try again." : ""}));
+  // Standard output holds the events alone, one object a line: each unit
+  // answered and began its passes, and ended in one event.
+  const std::string json = ReadAll(events);
+  std::istringstream lines(json);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.size() > 2 && line.front() == '{' && line.back() == '}') << line;
+  EXPECT_EQ(Count(json, R"({"event": "connected")"), 3u) << json;
+  const int blocks = (image.ProgramLength() + 511) / 512;
+  for (const std::string port : {"COM3", "COM4", "COM5"}) {
+    const std::string at = R"(, "port": ")" + port + R"(", )";
+    EXPECT_NE(json.find(at + R"("serial_code": "SIM0000001", "model": ")"), std::string::npos) << json;
+    EXPECT_NE(json.find(at + R"("pass": "write", "blocks": )" + std::to_string(blocks)),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(at + R"("blocks_done": )"), std::string::npos) << json;
+  }
+  EXPECT_NE(json.find(R"("model": "=KQ-30, \"B\"")"), std::string::npos) << json;
+  EXPECT_EQ(Count(json, R"("pass": "verify")"), 2u) << json;
+  EXPECT_EQ(Count(json, R"("version_after": "SAMPLE 1.10")"), 2u) << json;
+  EXPECT_NE(json.find(R"("event": "failed", "time": )"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("message": "Programming Fail! Please try again.")"), std::string::npos) << json;
+  // The table, after the progress, names every unit's outcome (on stderr, beside the events).
   const auto line = r.output.find("\nCOM5 ");
   ASSERT_NE(line, std::string::npos) << r.output;
   EXPECT_NE(r.output.substr(line, r.output.find('\n', line + 1) - line).find("failed: Programming Fail!"),
@@ -163,12 +199,17 @@ TEST_F(ManyUnits, EachPortGetsItsRowAndTheUnitThatFailedIsRecoveredAfterwards) {
   EXPECT_EQ(units[2]->SoftwareVersion(), "SAMPLE 1.10");
 }
 
-TEST_F(ManyUnits, AutoUpgradesEveryUnitItFindsAtItsOwnRate) {
+// The dashboard reading the events goes away after the first: the upgrades
+// go on to their ends, and the run fails for the events lost.
+TEST_F(ManyUnits, AutoUpgradesEveryUnitItFindsAtItsOwnRateThoughTheDashboardGoes) {
   SimulatedUnit slow(UnitOn(folder, 3, 38400)), fast(UnitOn(folder, 4, 115200));
   slow.Start();
   fast.Start();
-  const Result r = RunShell("KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade --auto --yes" + firmware);
-  EXPECT_EQ(r.status, 0) << r.output;
+  const Result r = RunShell("( (KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade --auto --yes --json" + firmware +
+                            " 2>&3; echo \"exit $?\" >&3) | head -n 1 >/dev/null ) 3>&1");
+  EXPECT_NE(r.output.find("kq30 upgrade: events are missing from standard output: Broken pipe\nexit 1\n"),
+            std::string::npos)
+      << r.output;
   for (const SimulatedUnit* unit : {&slow, &fast}) {
     EXPECT_TRUE(FlashHolds(*unit, image));
     EXPECT_EQ(unit->SoftwareVersion(), "SAMPLE 1.10");
@@ -230,7 +271,7 @@ TEST_F(ManyUnits, AStationTellsItsUnitsByTheirSerialCodes) {
     fs::remove(report);
     auto unit = std::make_unique<SimulatedUnit>(c.first);
     unit->Start();
-    Background station("upgrade --port 3 --baud 38400 --station --count 2 --yes --report " + Quoted(report) +
+    Background station("upgrade --port 3 --baud 38400 --station --count 2 --yes --json --report " + Quoted(report) +
                            c.args + firmware,
                        log);
     ASSERT_TRUE(station.Shows([](const std::string& out) { return out.find("connect the next") != std::string::npos; },
@@ -261,6 +302,7 @@ TEST_F(ManyUnits, AStationTellsItsUnitsByTheirSerialCodes) {
     EXPECT_TRUE(FlashHolds(*unit, image));
     const std::string out = station.Output();
     EXPECT_EQ(Count(out, "waiting for a unit"), 2u) << out;
+    EXPECT_EQ(Count(out, R"({"event": "waiting", )"), 2u) << out;
     EXPECT_EQ(Count(out, refused), c.turnedAway ? 1u : 0u) << out;
     const auto rows = CsvRows(report);
     EXPECT_EQ(rows.size(), c.rows.size()) << ReadAll(report);
@@ -372,6 +414,11 @@ TEST_F(ManyUnits, UsageErrorsAreFoundBeforeAnythingIsSent) {
   const fs::path copy = folder.Path() / "KQ-30.bin", link = folder.Path() / "linked.bin";
   fs::copy_file(KQ30_SAMPLE_FIRMWARE, copy);
   fs::create_hard_link(copy, link);
+  // A report of an earlier version: rows of fewer columns.
+  const fs::path old = folder.Path() / "old.csv";
+  const std::string oldRows = "time,port,serial_code,model,version_before,version_after,outcome,seconds\r\n"
+                              "2026-01-02 03:04:05,COM3,SIM0000001,KQ-30,1.05,1.10,upgraded,186\r\n";
+  std::ofstream(old, std::ios::binary) << oldRows;
   const std::string full = "No space left on device";
   const struct {
     std::string args, problem;
@@ -386,6 +433,8 @@ TEST_F(ManyUnits, UsageErrorsAreFoundBeforeAnythingIsSent) {
       {"upgrade --port 3 --trace /dev/full", "--trace: cannot write /dev/full: " + full},
       {"upgrade --port 3 --report /dev/full", "--report: cannot write /dev/full: " + full},
       {"upgrade --port 3 --report " + Quoted(folder.Path() / "none" / "r.csv"), "--report: cannot append to "},
+      {"upgrade --port 3 --station --report " + Quoted(old),
+       "--report: " + old.string() + " does not begin with the header of this version's reports"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args);
@@ -398,4 +447,5 @@ TEST_F(ManyUnits, UsageErrorsAreFoundBeforeAnythingIsSent) {
   }
   EXPECT_TRUE(unit.ReceivedLines().empty());
   EXPECT_EQ(ReadAll(copy), ReadAll(KQ30_SAMPLE_FIRMWARE));
+  EXPECT_EQ(ReadAll(old), oldRows);
 }

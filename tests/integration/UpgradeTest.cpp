@@ -370,7 +370,10 @@ TEST_F(UpgradeTool, AnOutputFileThatStopsTakingLinesFailsTheRun) {
     std::string problem;
   } cases[] = {
       {"--trace", "", " is incomplete: File too large"},
-      {"--report", std::string(1100, 'x') + "\r\n", "the row of COM3 is missing from the report "},
+      {"--report",
+       "time,port,serial_code,model,version_before,version_after,outcome,seconds,tool_version,firmware_file,"
+       "firmware_sha256,adapter,adapter_serial,host,message\r\n" + std::string(800, 'x') + "\r\n",
+       "the row of COM3 is missing from the report "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);

@@ -1,0 +1,15 @@
+#include "HostName.h"
+
+#include <windows.h>
+
+#include "common/win32/WideText.h"
+
+std::string HostName() {
+  DWORD size = 0;
+  GetComputerNameExW(ComputerNameDnsHostname, nullptr, &size);
+  if (size == 0) return "";
+  std::wstring name(size, L'\0');
+  if (!GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size)) return "";
+  name.resize(size);
+  return Utf8FromWide(name);
+}

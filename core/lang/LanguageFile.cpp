@@ -91,6 +91,7 @@ const std::array<LanguageRow, LanguageRowCount> LanguageRows = {{
     Text<&LanguageTexts::DetectingFailed>("CONFIG_SERIAL_PORT", "DetectingFailed"),
     Text<&LanguageTexts::PleaseConnectFirst>("CONFIG_SERIAL_PORT", "PleaseConnectFirst"),
     Text<&LanguageTexts::PortNotPresent>("CONFIG_SERIAL_PORT", "PortNotPresent"),
+    Text<&LanguageTexts::NotAvailable>("CONFIG_SERIAL_PORT", "NotAvailable"),
     Form1("CHECK_VERSION", "Title", "LabelFrmVerTitle"),
     Form1("CHECK_VERSION", "Original", "LabelFrmVerOriginal"),
     Form1("CHECK_VERSION", "New", "LabelFrmVerNew"),

@@ -24,7 +24,7 @@ struct LanguageRow {
 
 // The 37 rows every language file has had, then the texts of the pages,
 // the upgrade, the firmware file's verdict, the rescue and the About dialog.
-constexpr std::size_t LanguageRowCount = 37 + 74;
+constexpr std::size_t LanguageRowCount = 37 + 75;
 extern const std::array<LanguageRow, LanguageRowCount> LanguageRows;
 
 // The rows after which the connect button and the status label show the

@@ -33,6 +33,9 @@ struct LanguageTexts {
   std::string DetectingFailed = "Serial port detecting failed!";
   std::string PleaseConnectFirst = "Please connect first";
   std::string PortNotPresent = "COM%1 is not present";
+  // What the port list and the Auto mode's fields show for "N/A": no port
+  // to list, or none to try.
+  std::string NotAvailable = "N/A";
   // The version page: the firmware file beside its version (%1 its name,
   // %2 its folder).
   std::string FirmwareFileInFolder = "%1 in %2";

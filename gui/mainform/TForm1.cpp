@@ -191,7 +191,7 @@ void TForm1::ShowSerialPage() {
 
   QComboBox* ports = ui->cbxComPort;
   QStringList entries;
-  for (const auto& e : page.ComPortEntries) entries << QString::fromStdString(e);
+  for (const auto& e : page.ComPortEntries) entries << Shown(e);
   QStringList shown;
   for (int i = 0; i < ports->count(); ++i) shown << ports->itemText(i);
   if (entries != shown) {
@@ -199,11 +199,11 @@ void TForm1::ShowSerialPage() {
     ports->addItems(entries);
   }
   if (page.ComPortIndex >= 0 && page.ComPortIndex < ports->count()) ports->setCurrentIndex(page.ComPortIndex);
-  const QString portText = QString::fromStdString(page.ComPortText);
+  const QString portText = Shown(page.ComPortText);
   if (ports->currentText() != portText) ports->setEditText(portText);
   ui->cbxBaudRate->setCurrentIndex(page.BaudRateIndex);
-  ui->EditAutoDetectComPort->setText(QString::fromStdString(page.AutoPortText));
-  ui->EditAutoDetectBaudRate->setText(QString::fromStdString(page.AutoBaudText));
+  ui->EditAutoDetectComPort->setText(Shown(page.AutoPortText));
+  ui->EditAutoDetectBaudRate->setText(Shown(page.AutoBaudText));
 
   ImageListConnectToDevice.Draw(page.ToDeviceImage, ui->ImageConnectToDevice);
   ImageListConnectTwoWay.Draw(page.TwoWayImage, ui->ImageConnectTwoWay);
@@ -229,6 +229,10 @@ void TForm1::ShowSerialPage() {
   ui->SB_COMPortDetectContinue->setChecked(page.ContinueDown);
   ui->SB_COMPortDetectContinue->setProperty("tag", page.ContinueTag);
   ShowPortDetails();
+}
+
+QString TForm1::Shown(const std::string& text) const {
+  return QString::fromStdString(text == NotAvailableText ? Core->Texts.NotAvailable : text);
 }
 
 void TForm1::ShowPortDetails() {

@@ -150,6 +150,9 @@ class TForm1 : public QMainWindow {
   void ShowLanguageTexts(const LanguageTexts& before);
   // A dropped file may be taken now: no upgrade has begun.
   bool TakesFirmwareDrops() const;
+  // A text of the serial-port page as shown: "N/A" in the language.
+  QString Shown(const std::string& text) const;
+  static constexpr const char* NotAvailableText = "N/A";
   // The device and description of the port in cbxComPort, and why it can't be
   // opened when that is so.
   void ShowPortDetails();

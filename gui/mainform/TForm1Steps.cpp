@@ -61,7 +61,11 @@ void TForm1::LoadFirmwareFile() {
 
 // While the serial port object is closed, the port picked or typed becomes
 // its device.
-void TForm1::cbxComPortChange() { Core->Conn.cbxComPortChange(ui->cbxComPort->currentText().toStdString()); }
+void TForm1::cbxComPortChange() {
+  std::string text = ui->cbxComPort->currentText().toStdString();
+  if (text == Core->Texts.NotAvailable) text = NotAvailableText;  // the list's entry in the language
+  Core->Conn.cbxComPortChange(text);
+}
 
 // The rate picked becomes the serial port object's rate.
 void TForm1::cbxBaudRateChange() { Core->Conn.cbxBaudRateChange(ui->cbxBaudRate->currentIndex()); }

@@ -159,6 +159,7 @@ class LanguageTest : public QObject, WizardInOwnHome {
           "请选择正确的串口与波特率！"}},
         {"SB_COMPortDetectContinue", {"Continue", "繼續", "继续"}},
         {"LabelConnectionStatus", {"Disconnect...", "未連線…", "未连接…"}},
+        {"@CONFIG_SERIAL_PORT/NotAvailable", {"N/A", "無", "无"}},
         {"LabelFrmVerTitle", {" Check Firmware Version", "檢查韌體版本", "检查固件版本"}},
         {"LabelFrmVerFile", {"Firmware File", "韌體檔案", "固件文件"}},
         {"LabelFrmVerNew2", {"New :", "新版：", "新版："}},

@@ -118,6 +118,7 @@ TEST(LanguageFile, EveryRowSetsItsTargetInOrderAndTheShownTextsFollowAtRows11And
       {&texts.DetectingFailed, "CONFIG_SERIAL_PORT:DetectingFailed"},
       {&texts.PleaseConnectFirst, "CONFIG_SERIAL_PORT:PleaseConnectFirst"},
       {&texts.PortNotPresent, "CONFIG_SERIAL_PORT:PortNotPresent"},
+      {&texts.NotAvailable, "CONFIG_SERIAL_PORT:NotAvailable"},
       {&texts.FirmwareFileInFolder, "CHECK_VERSION:FileInFolder"},
       {&texts.UpgradeInProcess, "UPGRADE:InProcess"},
       {&texts.UpgradeFinished, "UPGRADE:Finished"},

@@ -30,17 +30,16 @@ std::string Hex32(std::uint32_t value) {
   return text;
 }
 
-std::string RecordPlace(std::uint64_t number, std::uint64_t offset) {
-  return "record " + std::to_string(number) + " (at byte " + std::to_string(offset) + ")";
-}
-
 }  // namespace
 
-void FirmwareLoader::Stop(FirmwareVerdict verdict, std::string reason) {
+void FirmwareLoader::Stop(FirmwareVerdict verdict, std::string LanguageTexts::*text,
+                          std::optional<unsigned> count) {
   stopped_ = true;
   faulted_ = true;
   file_.Verdict = verdict;
-  file_.Reason = std::move(reason);
+  std::vector<std::string> values{std::to_string(recordNumber_), std::to_string(recordStart_)};
+  if (count) values.push_back(std::to_string(*count));
+  file_.SetReason(text, std::move(values));
   file_.FaultOffset = recordStart_;
 }
 
@@ -68,9 +67,8 @@ bool FirmwareLoader::Feed(std::span<const std::uint8_t> bytes) {
       faulted_ = true;
       file_.Verdict = fvRecordUnended;
       file_.FaultOffset = recordStart_;
-      file_.Reason = "The firmware file is truncated or damaged: at byte " + std::to_string(recordStart_) +
-                     " more than " + std::to_string(MaxRecordDigits) +
-                     " characters follow without a record end. Reading stopped there.";
+      file_.SetReason(&LanguageTexts::FirmwareUnended,
+                      {std::to_string(recordStart_), std::to_string(MaxRecordDigits)});
       return false;
     }
     text_[digits_++] = c;
@@ -81,16 +79,15 @@ bool FirmwareLoader::Feed(std::span<const std::uint8_t> bytes) {
 void FirmwareLoader::HandleRecord() {
   ++recordNumber_;
   const std::size_t n = digits_;
-  const std::string damaged = "The firmware file is damaged: " + RecordPlace(recordNumber_, recordStart_);
 
   std::array<std::uint8_t, MaxRecordDigits / 2> plain{};
   std::uint32_t sum = 0;
   for (std::size_t k = 0; k < n; ++k) {
     if (HexDigit(text_[k]) < 0) {
-      return Stop(fvBadCharacter, damaged + " holds a character that is not a hexadecimal digit.");
+      return Stop(fvBadCharacter, &LanguageTexts::FirmwareBadCharacter);
     }
   }
-  if (n % 2 != 0) return Stop(fvOddRecord, damaged + " has an odd number of digits.");
+  if (n % 2 != 0) return Stop(fvOddRecord, &LanguageTexts::FirmwareOddDigits);
   const std::size_t count = n / 2;
   for (std::size_t k = 0; k < count; ++k) {
     const auto scrambled = static_cast<std::uint8_t>(HexDigit(text_[2 * k]) * 16 + HexDigit(text_[2 * k + 1]));
@@ -99,15 +96,13 @@ void FirmwareLoader::HandleRecord() {
   }
   checksum_.AddRecord(sum);
 
-  if (count < 4) return Stop(fvShortRecord, damaged + " is too short to hold an address and a type.");
+  if (count < 4) return Stop(fvShortRecord, &LanguageTexts::FirmwareNoAddress);
   const unsigned dataCount = plain[0];
   if (dataCount >= RecordCountLimit) {
-    return Stop(fvRecordTooLong, damaged + " declares " + std::to_string(dataCount) +
-                                     " data bytes, more than a record can hold. Loading stopped there.");
+    return Stop(fvRecordTooLong, &LanguageTexts::FirmwareTooLong, dataCount);
   }
   if (count < 4 + dataCount) {
-    return Stop(fvShortRecord, damaged + " holds fewer data bytes than its count of " +
-                                   std::to_string(dataCount) + " says.");
+    return Stop(fvShortRecord, &LanguageTexts::FirmwareFewerBytes, dataCount);
   }
   const std::uint32_t address = plain[1] * 256u + plain[2];
   const std::uint8_t type = plain[3];
@@ -123,7 +118,7 @@ void FirmwareLoader::HandleRecord() {
     }
   } else if (type == 4) {
     if (dataCount < 2) {
-      return Stop(fvShortRecord, damaged + " is an extended address record without its two address bytes.");
+      return Stop(fvShortRecord, &LanguageTexts::FirmwareNoUpperAddress);
     }
     upper_ = data[0] * 256u + data[1];
     upperSet_ = true;
@@ -154,35 +149,36 @@ FirmwareFile FirmwareLoader::Finish() {
   if (headerBytes_ < FirmwareHeaderSize) {
     file_.Verdict = fvHeaderTruncated;
     file_.FaultOffset = 0;
-    file_.Reason = headerBytes_ == 0 ? "The firmware file is empty."
-                                     : "The firmware file is only " + std::to_string(headerBytes_) +
-                                           " bytes long, too short to hold its " +
-                                           std::to_string(FirmwareHeaderSize) + "-byte header.";
+    if (headerBytes_ == 0)
+      file_.SetReason(&LanguageTexts::FirmwareEmpty);
+    else
+      file_.SetReason(&LanguageTexts::FirmwareNoHeader,
+                      {std::to_string(headerBytes_), std::to_string(FirmwareHeaderSize)});
   } else if (faulted_) {
     // The run without a record end stays the reason; it explains the checksum too.
   } else if (!checksumOk) {
     file_.Verdict = fvChecksumMismatch;
-    file_.Reason = "The firmware file is damaged or is not a KQ-30 firmware file: its checksum is " +
-                   Hex32(file_.FileChecksum) + " but its header expects " + Hex32(file_.ExpectedChecksum) + ".";
+    file_.SetReason(&LanguageTexts::FirmwareChecksum,
+                    {Hex32(file_.FileChecksum), Hex32(file_.ExpectedChecksum)});
   } else if (bytesCopied_ == 0) {
     // Also when records of no data raised the image's end: there is
     // nothing to write but the blank flash.
     file_.Verdict = fvNoProgramData;
-    file_.Reason = "The firmware file holds no data for the unit's program flash (addresses " +
-                   Hex32(FlashBase) + " to " + Hex32(FlashUpperLast * 65536u + 0xFFFF) + ").";
+    file_.SetReason(&LanguageTexts::FirmwareNoProgramData,
+                    {Hex32(FlashBase), Hex32(FlashUpperLast * 65536u + 0xFFFF)});
   } else {
     file_.Verdict = fvFit;
-    file_.Reason = "The firmware file is fit to flash.";
+    file_.SetReason(&LanguageTexts::FirmwareFit);
   }
   return std::move(file_);
 }
 
-FirmwareFile FirmwareLoader::Fail(const std::string& problem) {
+FirmwareFile FirmwareLoader::Fail(std::string LanguageTexts::*text, std::vector<std::string> values) {
   FirmwareFile failed = Finish();
   failed.Completed = false;
   failed.Verdict = fvFileUnreadable;
   failed.FaultOffset = offset_;
-  failed.Reason = problem;
+  failed.SetReason(text, std::move(values));
   return failed;
 }
 
@@ -199,7 +195,7 @@ FirmwareFile LoadFirmwareImage(const std::string& path) {
   if (!error && type != std::filesystem::file_type::regular) {
     FirmwareFile refused;
     refused.Verdict = fvFileUnreadable;
-    refused.Reason = "The firmware file \"" + path + "\" is not a regular file (it is a folder, a device or a pipe).";
+    refused.SetReason(&LanguageTexts::FirmwareNotRegular, {path});
     return refused;
   }
   struct Closer {
@@ -209,7 +205,7 @@ FirmwareFile LoadFirmwareImage(const std::string& path) {
   if (!in) {
     FirmwareFile missing;
     missing.Verdict = fvFileUnreadable;
-    missing.Reason = "The firmware file \"" + path + "\" cannot be opened: " + std::strerror(errno) + ".";
+    missing.SetReason(&LanguageTexts::FirmwareCannotOpen, {path, std::strerror(errno)});
     return missing;
   }
   FirmwareLoader loader;
@@ -219,7 +215,7 @@ FirmwareFile LoadFirmwareImage(const std::string& path) {
     if (n > 0 && !loader.Feed({buffer.data(), n})) break;
     if (n < buffer.size()) {
       if (std::ferror(in.get())) {
-        return loader.Fail("The firmware file \"" + path + "\" cannot be read: " + std::strerror(errno) + ".");
+        return loader.Fail(&LanguageTexts::FirmwareCannotRead, {path, std::strerror(errno)});
       }
       break;
     }

@@ -7,12 +7,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device/FirmwareCoding.h"
 #include "device/FirmwareVerdict.h"
+#include "lang/LanguageTexts.h"
 
 constexpr char FirmwareFileName[] = "KQ-30.bin";
 
@@ -70,6 +73,18 @@ struct FirmwareFile {
 
   FirmwareVerdict Verdict = fvFileUnreadable;
   std::string Reason;  // one or two sentences a user understands
+  // The reason as a language text and the values that go into it: the
+  // same reason in the language of texts.
+  std::string LanguageTexts::*ReasonText = nullptr;
+  std::vector<std::string> ReasonValues;
+  std::string ReasonIn(const LanguageTexts& texts) const {
+    return ReasonText ? FillIn(texts.*ReasonText, ReasonValues) : Reason;
+  }
+  void SetReason(std::string LanguageTexts::*text, std::vector<std::string> values = {}) {
+    ReasonText = text;
+    ReasonValues = std::move(values);
+    Reason = ReasonIn(EnglishTexts());
+  }
   // Where the fault lies: the file offset of the damaged record or run.
   std::uint64_t FaultOffset = 0;
   bool FitToFlash() const { return Verdict == fvFit; }
@@ -91,12 +106,15 @@ class FirmwareLoader {
   bool Feed(std::span<const std::uint8_t> bytes);
   // The end of the file: compares the checksum and gives the verdict.
   FirmwareFile Finish();
-  // Reading failed part-way; the file is unreadable.
-  FirmwareFile Fail(const std::string& problem);
+  // Reading failed part-way; the file is unreadable: the reason's text of
+  // LanguageTexts and its values.
+  FirmwareFile Fail(std::string LanguageTexts::*text, std::vector<std::string> values);
 
  private:
   void HandleRecord();
-  void Stop(FirmwareVerdict verdict, std::string reason);
+  // A damaged record: the reason's text, and the record's data count where
+  // the text has a place for it.
+  void Stop(FirmwareVerdict verdict, std::string LanguageTexts::*text, std::optional<unsigned> count = {});
 
   FirmwareFile file_;
   FirmwareChecksum checksum_{};

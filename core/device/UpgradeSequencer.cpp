@@ -7,25 +7,21 @@
 #include "common/Exception.h"
 
 namespace {
-const char* const NoticeInProcess = "   Upgrade in process!               Please wait a moment";
-const char* const NoticeFinished = "        Upgrade finished        Please restart your device!";
 constexpr uint16_t BootLoaderRequest = 8;
 constexpr int16_t VersionNotice = 2;
 constexpr std::size_t VersionNoticeText = 25;  // the TPS text field
 
 // "About 40 s left", "About 3 min left": a user plans by it, so it is rounded up.
-std::string FormatTimeLeft(std::chrono::seconds left) {
+std::string FormatTimeLeft(std::chrono::seconds left, const LanguageTexts& texts) {
   const long s = std::max<long>(left.count(), 1);
-  char text[48];
-  if (s >= 120) std::snprintf(text, sizeof text, "About %ld min left", (s + 59) / 60);
-  else std::snprintf(text, sizeof text, "About %ld s left", (s + 4) / 5 * 5);
-  return text;
+  if (s >= 120) return FillIn(texts.MinutesLeft, {std::to_string((s + 59) / 60)});
+  return FillIn(texts.SecondsLeft, {std::to_string((s + 4) / 5 * 5)});
 }
 }  // namespace
 
 UpgradeSequencer::UpgradeSequencer(UnitPort& port, DeviceLink& link, const FirmwareFile& firmware,
-                                   MessageBoxes& boxes)
-    : port_(port), link_(link), firmware_(firmware), boxes_(boxes) {}
+                                   MessageBoxes& boxes, const LanguageTexts& texts)
+    : port_(port), link_(link), firmware_(firmware), boxes_(boxes), texts_(texts) {}
 
 void UpgradeSequencer::Changed() {
   if (OnChanged) OnChanged();
@@ -93,19 +89,19 @@ void UpgradeSequencer::StartBlockTransfer(BootCommand command) {
 
 bool UpgradeSequencer::RefuseUnfitFirmware() {
   if (firmware_.FitToFlash()) return false;
-  boxes_.Show(firmware_.Reason, "Warning", MsgButtons::OK, MsgIcon::Warning);
+  boxes_.Show(firmware_.ReasonIn(texts_), texts_.Warning, MsgButtons::OK, MsgIcon::Warning);
   return true;
 }
 
 void UpgradeSequencer::ShowUpgradeStarting() {
   BlockIndex = 0;
-  Page.Notice = NoticeInProcess;
+  Page.Notice = texts_.UpgradeInProcess;
   Changed();
   if (ShowProgressPage) ShowProgressPage();
 }
 
 void UpgradeSequencer::StartProgramming() {
-  Page.StatusText = "Programming..";
+  Page.StatusText = texts_.Programming;
   Page.Position = 0;
   StartWritePass();
   Page.FinishEnabled = false;
@@ -180,7 +176,7 @@ void UpgradeSequencer::StartTiming(int passes) {
 
 void UpgradeSequencer::StartVerifyPass() {
   Page.Position = 0;
-  Page.StatusText = "Verifying..";
+  Page.StatusText = texts_.Verifying;
   link_.MemoRecord.Add("PC==>Verify PIC Flash");
   BlockIndex = 0;  // as for Write Flash
   BytesRemaining = firmware_.ProgramLength();
@@ -261,7 +257,7 @@ void UpgradeSequencer::WritingStep(int value) {
     BytesRemaining -= BlockLength;
     if (BytesRemaining <= 0) return;  // the next tick completes the pass
     ShowBlock(value);
-    Page.StatusText = value % 2 != 0 ? "Programming...." : "Programming..";
+    Page.StatusText = value % 2 != 0 ? texts_.ProgrammingDots : texts_.Programming;
     StartBlockTransfer(bcWrite);
     RestartReplyTicks();
     RestartEraseTicks();
@@ -275,7 +271,7 @@ void UpgradeSequencer::WritingStep(int value) {
     StartVerifyPass();
     FinishAfterVerify = true;
   } else if (Elapsed(replySince_, WriteReplyLimit)) {
-    Fail("Programming Fail! Please try again.", true);
+    Fail(texts_.ProgrammingFail, true);
   }
 }
 
@@ -292,13 +288,13 @@ void UpgradeSequencer::VerifyingStep(int value) {
     // The packet's checksum byte is stored after them.
     if (Receiver.Count < TCommandBuffer::HeaderSize + block.size() + 1 ||
         !std::equal(block.begin(), block.end(), Receiver.BootReply.begin() + TCommandBuffer::HeaderSize))
-      return Fail("Verify Fail!! ", true);
+      return Fail(texts_.VerifyFail, true);
     BlockDone();
     BytesRemaining -= BlockLength;
     BlockIndex += 1;
     if (BytesRemaining <= 0) return;
     ShowBlock(value);
-    Page.StatusText = value % 16 >= 8 ? "Verifying...." : "Verifying..";
+    Page.StatusText = value % 16 >= 8 ? texts_.VerifyingDots : texts_.Verifying;
     Receiver.ReplyReceived = false;
     StartBlockTransfer(bcRead);
     Changed();
@@ -317,7 +313,7 @@ void UpgradeSequencer::VerifyingStep(int value) {
     UpdateTimeLeft();
     Changed();
   } else if (Elapsed(replySince_, VerifyReplyLimit)) {
-    Fail("Verify Fail!! ", true);
+    Fail(texts_.VerifyFail, true);
   }
 }
 
@@ -325,9 +321,9 @@ void UpgradeSequencer::ErasingStep() {
   if (Receiver.ReplyReceived) {
     UpgradeState = usIdle;
     RunTimerWhileWorking();
-    boxes_.Show("Erase Success!!", "Message", MsgButtons::OK, MsgIcon::None);
+    boxes_.Show(texts_.EraseSuccess, texts_.Message, MsgButtons::OK, MsgIcon::None);
   } else if (Elapsed(eraseSince_, EraseReplyLimit)) {
-    Fail("Erase Fail!!", false);
+    Fail(texts_.EraseFail, false);
   }
 }
 
@@ -364,8 +360,8 @@ void UpgradeSequencer::EndFinishing(bool sendNotice) {
     ProcessSentenceDataStore().TPS = {.Number = VersionNotice, .Text = firmware_.Version.substr(0, VersionNoticeText)};
     TpsSent = link_.SendSentence("P", "TPS");
   }
-  Page.Notice = NoticeFinished;
-  Page.StatusText = "Success!!";
+  Page.Notice = texts_.UpgradeFinished;
+  Page.StatusText = texts_.Success;
   Page.FinishEnabled = true;
   Page.TimeLeft.clear();
   Changed();
@@ -416,5 +412,5 @@ UpgradeProgress UpgradeSequencer::Progress() const {
 void UpgradeSequencer::UpdateTimeLeft() {
   // Once a second or a few dozen blocks have been measured the rate means something.
   if (Now() - passesSince_ < std::chrono::seconds(1) && blocksDone_ < 32) return;
-  if (auto left = Progress().TimeLeft) Page.TimeLeft = FormatTimeLeft(*left);
+  if (auto left = Progress().TimeLeft) Page.TimeLeft = FormatTimeLeft(*left, texts_);
 }

@@ -25,6 +25,7 @@
 #include "device/DeviceLink.h"
 #include "device/FirmwareImage.h"
 #include "device/UnitPort.h"
+#include "lang/LanguageTexts.h"
 
 enum TUpgradeState { usIdle = 0, usWriting = 1, usVerifying = 2, usErasing = 3, usFinishing = 4 };
 
@@ -60,7 +61,9 @@ class UpgradeSequencer {
   static constexpr int BootLoaderRateCode = br38400;
   static constexpr int BlockSize = 512;
 
-  UpgradeSequencer(UnitPort& port, DeviceLink& link, const FirmwareFile& firmware, MessageBoxes& boxes);
+  // texts: the language of the page's texts and the messages.
+  UpgradeSequencer(UnitPort& port, DeviceLink& link, const FirmwareFile& firmware, MessageBoxes& boxes,
+                   const LanguageTexts& texts = EnglishTexts());
 
   int UpgradeState = usIdle;
   int32_t BytesRemaining = 0;
@@ -152,7 +155,8 @@ class UpgradeSequencer {
   // The last finishing step: the version notice (unless the port has gone)
   // and the finished page.
   void EndFinishing(bool sendNotice);
-  void Fail(const std::string& text, bool resetWizard, const std::string& caption = "Warning");
+  void Fail(const std::string& text, bool resetWizard, const std::string& caption);
+  void Fail(const std::string& text, bool resetWizard) { Fail(text, resetWizard, texts_.Warning); }
   void ShowBlock(int value);
   // Where block BlockIndex lies in the image, and its bytes there, at most
   // length of them.
@@ -174,6 +178,7 @@ class UpgradeSequencer {
   DeviceLink& link_;
   const FirmwareFile& firmware_;
   MessageBoxes& boxes_;
+  const LanguageTexts& texts_;
   Clock::time_point replySince_{};
   Clock::time_point eraseSince_{};
   Clock::time_point passesSince_{};  // start of the passes whose time is estimated

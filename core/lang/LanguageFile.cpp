@@ -21,9 +21,18 @@ std::string* ButtonCaption(LanguageTexts& texts) {
 
 LanguageRow Menu(const char* key, const char* control) { return {"MENU", key, "Form1", control, nullptr}; }
 
+LanguageRow Form1(const char* section, const char* key, const char* control) {
+  return {section, key, "Form1", control, nullptr};
+}
+
+template <std::string LanguageTexts::*Member>
+LanguageRow Text(const char* section, const char* key) {
+  return {section, key, nullptr, nullptr, TextOf<Member>};
+}
+
 }  // namespace
 
-const std::array<LanguageRow, 38> LanguageRows = {{
+const std::array<LanguageRow, LanguageRowCount> LanguageRows = {{
     Menu("File", "mnuFile"),
     Menu("File_Exit", "mnuExit"),
     Menu("Option", "mnuOption"),
@@ -37,7 +46,8 @@ const std::array<LanguageRow, 38> LanguageRows = {{
     {"SYS_BUTTON", "Disconnect", nullptr, nullptr, ButtonCaption<1>},
     {"TAB_BAUD", "Firmware Upgrade", "Form1", "TabSheetFirmwareUpgrade", nullptr},
     {"TAB_BAUD", "Baud Rate Config", "Form1", "spbBaudRate", nullptr},
-    {"TAB_BAUD", "DeviceBaudRateHasBeenChanged", nullptr, nullptr, TextOf<&LanguageTexts::DeviceBaudRateHasBeenChanged>},
+    {"TAB_BAUD", "DeviceBaudRateHasBeenChanged", nullptr, nullptr,
+     TextOf<&LanguageTexts::DeviceBaudRateHasBeenChanged>},
     {"TAB_BAUD", "PleaseChangePcBaudRateInAccordance", nullptr, nullptr,
      TextOf<&LanguageTexts::PleaseChangePcBaudRateInAccordance>},
     {"TAB_BAUD", "BaudRateChanged", nullptr, nullptr, TextOf<&LanguageTexts::BaudRateChanged>},
@@ -63,6 +73,82 @@ const std::array<LanguageRow, 38> LanguageRows = {{
     {"OTHER_MSG", "NoSerialPortExist", nullptr, nullptr, TextOf<&LanguageTexts::NoSerialPortExist>},
     {"OTHER_MSG", "ManualConnectTimeOut", nullptr, nullptr, TextOf<&LanguageTexts::ManualConnectTimeOut>},
     {"OTHER_MSG", "PortLostDuringUpgrade", nullptr, nullptr, TextOf<&LanguageTexts::PortLostDuringUpgrade>},
+    // The rows after the first 37: every other text the wizard shows.
+    Form1("MAIN_WINDOW", "Title", "Form1"),
+    Form1("MAIN_WINDOW", "Welcome", "StaticText2"),
+    Form1("WELCOME", "Title", "StaticTextStartTitle"),
+    Form1("WELCOME", "Item1", "StaticTextStartDescription1"),
+    Form1("WELCOME", "Item2", "StaticTextStartDescription2"),
+    Form1("WELCOME", "Item3", "StaticTextStartDescription3"),
+    Form1("WELCOME", "Start", "SpeedButtonStart"),
+    Text<&LanguageTexts::StartHint>("WELCOME", "Start_Hint"),
+    Form1("WELCOME", "Exit", "SpeedButtonExit1"),
+    Form1("CONFIG_SERIAL_PORT", "Title", "LabelConnectDeviceTitle"),
+    Form1("CONFIG_SERIAL_PORT", "Note1", "StaticTextSerialPortNote1"),
+    Form1("CONFIG_SERIAL_PORT", "Note2", "StaticTextSerialPortNote2"),
+    Form1("CONFIG_SERIAL_PORT", "Continue", "SB_COMPortDetectContinue"),
+    Form1("CONFIG_SERIAL_PORT", "Cancel", "SpeedButtonCancel"),
+    Text<&LanguageTexts::ForceConnect>("CONFIG_SERIAL_PORT", "ForceConnect"),
+    Text<&LanguageTexts::DetectingFailed>("CONFIG_SERIAL_PORT", "DetectingFailed"),
+    Text<&LanguageTexts::PleaseConnectFirst>("CONFIG_SERIAL_PORT", "PleaseConnectFirst"),
+    Text<&LanguageTexts::PortNotPresent>("CONFIG_SERIAL_PORT", "PortNotPresent"),
+    Text<&LanguageTexts::NotAvailable>("CONFIG_SERIAL_PORT", "NotAvailable"),
+    Form1("CHECK_VERSION", "Title", "LabelFrmVerTitle"),
+    Form1("CHECK_VERSION", "Original", "LabelFrmVerOriginal"),
+    Form1("CHECK_VERSION", "New", "LabelFrmVerNew"),
+    Form1("CHECK_VERSION", "File", "LabelFrmVerFile"),
+    Text<&LanguageTexts::FirmwareFileInFolder>("CHECK_VERSION", "FileInFolder"),
+    Form1("CHECK_VERSION", "Original_Short", "LabelFrmVerOriginal2"),
+    Form1("CHECK_VERSION", "New_Short", "LabelFrmVerNew2"),
+    Form1("CHECK_VERSION", "WantToContinue", "LabelFrmVerWantToContinue"),
+    Form1("CHECK_VERSION", "Yes", "SpeedButtonFrmVerWantToContinueYes"),
+    Form1("CHECK_VERSION", "No", "SpeedButtonFrmVerWantToContinueNo"),
+    Form1("UPGRADE", "Title", "LabelProgressTitle"),
+    Text<&LanguageTexts::UpgradeInProcess>("UPGRADE", "InProcess"),
+    Text<&LanguageTexts::UpgradeFinished>("UPGRADE", "Finished"),
+    Text<&LanguageTexts::FirmwareStatus>("UPGRADE", "Status"),
+    Text<&LanguageTexts::Programming>("UPGRADE", "Programming"),
+    Text<&LanguageTexts::ProgrammingDots>("UPGRADE", "Programming_Dots"),
+    Text<&LanguageTexts::Verifying>("UPGRADE", "Verifying"),
+    Text<&LanguageTexts::VerifyingDots>("UPGRADE", "Verifying_Dots"),
+    Text<&LanguageTexts::Success>("UPGRADE", "Success"),
+    Text<&LanguageTexts::SecondsLeft>("UPGRADE", "Seconds_Left"),
+    Text<&LanguageTexts::MinutesLeft>("UPGRADE", "Minutes_Left"),
+    Form1("UPGRADE", "Finish", "SpeedButtonFrmUpgFinish"),
+    Text<&LanguageTexts::ProgrammingFail>("UPGRADE", "ProgrammingFail"),
+    Text<&LanguageTexts::VerifyFail>("UPGRADE", "VerifyFail"),
+    Form1("TAB_BAUD", "Write_Flash", "SpeedButton_WritePICFlash"),
+    Form1("TAB_BAUD", "Verify_Flash", "SpeedButton_VerifyPICFlash"),
+    Form1("TAB_BAUD", "Erase_Flash", "SpeedButton_ErasePICFlash"),
+    Form1("TAB_BAUD", "Run_Program", "SpeedButton_RunToApplication"),
+    Form1("TAB_BAUD", "Date_Time", "LabeledEdit_Firmware_File_DateLabel"),
+    Form1("TAB_BAUD", "Firmware_Version", "LabeledEdit_Firmware_File_VersionLabel"),
+    Form1("TAB_BAUD", "Baud_Rate_Config_Label", "Label3"),
+    Form1("TAB_BAUD", "RS232", "Label1"),
+    Form1("TAB_BAUD", "NMEA", "Label2"),
+    Text<&LanguageTexts::EraseSuccess>("TAB_BAUD", "EraseSuccess"),
+    Text<&LanguageTexts::EraseFail>("TAB_BAUD", "EraseFail"),
+    Text<&LanguageTexts::RescueFound>("RESCUE", "Found"),
+    Text<&LanguageTexts::RescueQuestion>("RESCUE", "Question"),
+    Text<&LanguageTexts::RescuePortNotOpen>("RESCUE", "PortNotOpen"),
+    Text<&LanguageTexts::Message>("OTHER_MSG", "Message"),
+    Text<&LanguageTexts::FirmwareUnended>("FIRMWARE_FILE", "Unended"),
+    Text<&LanguageTexts::FirmwareBadCharacter>("FIRMWARE_FILE", "BadCharacter"),
+    Text<&LanguageTexts::FirmwareOddDigits>("FIRMWARE_FILE", "OddDigits"),
+    Text<&LanguageTexts::FirmwareNoAddress>("FIRMWARE_FILE", "NoAddress"),
+    Text<&LanguageTexts::FirmwareTooLong>("FIRMWARE_FILE", "TooLong"),
+    Text<&LanguageTexts::FirmwareFewerBytes>("FIRMWARE_FILE", "FewerBytes"),
+    Text<&LanguageTexts::FirmwareNoUpperAddress>("FIRMWARE_FILE", "NoUpperAddress"),
+    Text<&LanguageTexts::FirmwareEmpty>("FIRMWARE_FILE", "Empty"),
+    Text<&LanguageTexts::FirmwareNoHeader>("FIRMWARE_FILE", "NoHeader"),
+    Text<&LanguageTexts::FirmwareChecksum>("FIRMWARE_FILE", "Checksum"),
+    Text<&LanguageTexts::FirmwareNoProgramData>("FIRMWARE_FILE", "NoProgramData"),
+    Text<&LanguageTexts::FirmwareFit>("FIRMWARE_FILE", "Fit"),
+    Text<&LanguageTexts::FirmwareNotRegular>("FIRMWARE_FILE", "NotRegular"),
+    Text<&LanguageTexts::FirmwareCannotOpen>("FIRMWARE_FILE", "CannotOpen"),
+    Text<&LanguageTexts::FirmwareCannotRead>("FIRMWARE_FILE", "CannotRead"),
+    {"ABOUT", "Title", "frmAbout", "frmAbout", nullptr},
+    {"ABOUT", "Program", "frmAbout", "StaticText1", nullptr},
 }};
 
 void LoadLanguageFile(const std::string& path, int codePage, LanguageTexts& texts, CaptionTargets& captions) {

@@ -12,7 +12,8 @@
 #include "lang/LanguageTexts.h"
 
 // One row: its section and key, and what it sets: a control's caption
-// (Control, on the window named Window) or a language text (Text).
+// (Control, on the window named Window; the window's own title where
+// Control names the window itself) or a language text (Text).
 struct LanguageRow {
   const char* Section;
   const char* Key;
@@ -21,7 +22,11 @@ struct LanguageRow {
   std::string* (*Text)(LanguageTexts&);  // nullptr for a control
 };
 
-extern const std::array<LanguageRow, 38> LanguageRows;
+// The 37 rows every language file has had, then the message for a port lost
+// during an upgrade and the texts of the pages, the upgrade, the firmware
+// file's verdict, the rescue and the About dialog.
+constexpr std::size_t LanguageRowCount = 37 + 76;
+extern const std::array<LanguageRow, LanguageRowCount> LanguageRows;
 
 // The rows after which the connect button and the status label show the
 // texts just read: the 11th and the 26th.

@@ -3,8 +3,9 @@
 #include "common/BaudRates.h"
 
 BootLoaderRescue::BootLoaderRescue(UnitPort& port, Connection& conn, UpgradeSequencer& upgrade,
-                                   const FirmwareFile& firmware, MessageBoxes& boxes)
-    : port_(port), conn_(conn), upgrade_(upgrade), firmware_(firmware), boxes_(boxes) {}
+                                   const FirmwareFile& firmware, MessageBoxes& boxes,
+                                   const LanguageTexts& texts)
+    : port_(port), conn_(conn), upgrade_(upgrade), firmware_(firmware), boxes_(boxes), texts_(texts) {}
 
 void BootLoaderRescue::AttemptTimedOut(const std::vector<std::string>& ports) {
   if (!OnFound || !WaitUntil) return;
@@ -35,17 +36,17 @@ std::optional<std::string> BootLoaderRescue::FindBootLoader(const std::vector<st
 }
 
 bool BootLoaderRescue::OfferRecovery(const std::string& port) {
-  const std::string question = "A KQ-30 is waiting in its boot loader on COM" + port +
-                               ": an earlier upgrade did not finish.\n\nWrite the firmware " + firmware_.Version +
-                               " into it now? Keep the unit powered and connected until it is done.";
-  if (boxes_.Show(question, "Warning", MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes) return false;
+  const std::string question =
+      FillIn(texts_.RescueFound, {port}) + "\n\n" + FillIn(texts_.RescueQuestion, {firmware_.Version});
+  if (boxes_.Show(question, texts_.Warning, MsgButtons::YesNo, MsgIcon::Question) != MsgResult::Yes)
+    return false;
   return StartRecovery(port);
 }
 
 bool BootLoaderRescue::StartRecovery(const std::string& port) {
   if (!firmware_.FitToFlash()) return upgrade_.StartRecovery();  // refuses with the reason
   if (!ReopenComPort(port_, port, UpgradeSequencer::BootLoaderRateCode)) {
-    boxes_.Show("COM" + port + " does not open.", "Error", MsgButtons::OK, MsgIcon::Error);
+    boxes_.Show(FillIn(texts_.RescuePortNotOpen, {port}), texts_.Error, MsgButtons::OK, MsgIcon::Error);
     return false;
   }
   conn_.AdoptPort(port);

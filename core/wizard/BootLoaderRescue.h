@@ -23,7 +23,7 @@ class BootLoaderRescue {
   static constexpr std::chrono::milliseconds AnswerWait{750};
 
   BootLoaderRescue(UnitPort& port, Connection& conn, UpgradeSequencer& upgrade, const FirmwareFile& firmware,
-                   MessageBoxes& boxes);
+                   MessageBoxes& boxes, const LanguageTexts& texts = EnglishTexts());
 
   // Runs the window's events (received data among them) until done() holds
   // or the time is up; returns done(). Supplied by the host.
@@ -51,4 +51,5 @@ class BootLoaderRescue {
   UpgradeSequencer& upgrade_;
   const FirmwareFile& firmware_;
   MessageBoxes& boxes_;
+  const LanguageTexts& texts_;
 };

@@ -7,7 +7,6 @@
 
 namespace {
 const char* const EndOfStaticData = "[END OF STATIC DATA]";
-const char* const DetectingFailed = "Serial port detecting failed!";
 }  // namespace
 
 Connection::Connection(UnitPort& port, PortLists& lists, WizardTimer& timer1, WizardTimer& timerConnection,
@@ -154,8 +153,7 @@ bool Connection::ConfirmManualPort() {
   for (int n : lists_.OpenablePorts)
     if (std::to_string(n) == Page.ComPortText) return true;
   Changed();
-  MsgResult answer = boxes_.Show("Note! Any force connect this serial port may cause unpredictable mistakes. Continue?",
-                                 texts_.Warning, MsgButtons::OKCancel, MsgIcon::Warning);
+  MsgResult answer = boxes_.Show(texts_.ForceConnect, texts_.Warning, MsgButtons::OKCancel, MsgIcon::Warning);
   if (answer == MsgResult::OK) return true;
   PortNotConfirmed = true;
   Page.ConnectTag = 0;
@@ -191,7 +189,7 @@ void Connection::ConnectionStep() {
         if (ConnectTicks > DetectTickLimit) {
           std::vector<std::string> tried;
           for (int n : lists_.OpenablePorts) tried.push_back(std::to_string(n));
-          Fail(DetectingFailed, texts_.Error, MsgIcon::Error, tried);
+          Fail(texts_.DetectingFailed, texts_.Error, MsgIcon::Error, tried);
           return;
         }
         AutoDetectStep();
@@ -375,7 +373,7 @@ bool Connection::SB_COMPortDetectContinueClick() {
   Page.ConnectDown = false;
   if (!UnitFound) {
     Changed();
-    boxes_.Show("Please connect first", "Message", MsgButtons::OK, MsgIcon::None);
+    boxes_.Show(texts_.PleaseConnectFirst, texts_.Message, MsgButtons::OK, MsgIcon::None);
     return false;
   }
   Page.ContinueDown = false;

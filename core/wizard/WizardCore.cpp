@@ -13,8 +13,8 @@ WizardCore::WizardCore(WindowDispatcher& dispatcher, MessageBoxes& boxes, Wizard
     : Platform(platform ? std::move(platform) : DefaultPortPlatform()),
       Comm(dispatcher),
       Conn(Port, Lists, timer1, timerConnection, boxes, Texts),
-      Upgrade(Port, Link, Firmware, boxes),
-      Rescue(Port, Conn, Upgrade, Firmware, boxes),
+      Upgrade(Port, Link, Firmware, boxes, Texts),
+      Rescue(Port, Conn, Upgrade, Firmware, boxes, Texts),
       dispatcher_(dispatcher),
       boxes_(boxes) {
   Conn.SendQuery = [this] { return Link.SendTestRequest(16); };

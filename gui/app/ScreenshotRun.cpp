@@ -66,10 +66,11 @@ void TakeUpgradePictures(TForm1* form, const QDir& dir, int port) {
       auto* progress = Control<QLabel>(form, "LabelProgressStatusText");
       WaitFor([=] { return bar->value() > bar->maximum() / 3; }, [=] {
         Save(form, dir, QStringLiteral("12-progress"));
-        WaitFor([=] { return progress->text() == QStringLiteral("Success!!"); }, [=] {
-          Save(form, dir, QStringLiteral("13-finished"));
-          QCoreApplication::exit(0);
-        });
+        WaitFor([=] { return progress->text() == QString::fromStdString(form->Core->Texts.Success); },
+                [=] {
+                  Save(form, dir, QStringLiteral("13-finished"));
+                  QCoreApplication::exit(0);
+                });
       });
     });
   });

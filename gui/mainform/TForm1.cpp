@@ -2,13 +2,20 @@
 
 #include <QAccessible>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
+#include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QShortcut>
+#include <QTimer>
+#include <QUrl>
 
 #include "app/Guarded.h"
+#include "app/StartUp.h"
 #include "common/BaudRates.h"
 #include "common/MessageBoxes.h"
 #include "dialogs/TfrmAbout.h"
@@ -98,6 +105,8 @@ void TForm1::SetUpWindow() {
   setFixedSize(606, 447);
   move(463, 225);  // the designed place, which generated layout code leaves out
 
+  // A firmware file may be dropped on the window (see dragEnterEvent).
+  setAcceptDrops(true);
   // The tool tip of Start is the only one the window shows.
   ui->SpeedButtonStart->setToolTipDuration(-1);
   // The line log keeps the newest lines, as the device link's own log does.
@@ -201,7 +210,7 @@ void TForm1::ShowSerialPage() {
 
   QComboBox* ports = ui->cbxComPort;
   QStringList entries;
-  for (const auto& e : page.ComPortEntries) entries << QString::fromStdString(e);
+  for (const auto& e : page.ComPortEntries) entries << Shown(e);
   QStringList shown;
   for (int i = 0; i < ports->count(); ++i) shown << ports->itemText(i);
   if (entries != shown) {
@@ -209,11 +218,11 @@ void TForm1::ShowSerialPage() {
     ports->addItems(entries);
   }
   if (page.ComPortIndex >= 0 && page.ComPortIndex < ports->count()) ports->setCurrentIndex(page.ComPortIndex);
-  const QString portText = QString::fromStdString(page.ComPortText);
+  const QString portText = Shown(page.ComPortText);
   if (ports->currentText() != portText) ports->setEditText(portText);
   ui->cbxBaudRate->setCurrentIndex(page.BaudRateIndex);
-  ui->EditAutoDetectComPort->setText(QString::fromStdString(page.AutoPortText));
-  ui->EditAutoDetectBaudRate->setText(QString::fromStdString(page.AutoBaudText));
+  ui->EditAutoDetectComPort->setText(Shown(page.AutoPortText));
+  ui->EditAutoDetectBaudRate->setText(Shown(page.AutoBaudText));
 
   ImageListConnectToDevice.Draw(page.ToDeviceImage, ui->ImageConnectToDevice);
   ImageListConnectTwoWay.Draw(page.TwoWayImage, ui->ImageConnectTwoWay);
@@ -248,6 +257,10 @@ void TForm1::ShowSerialPage() {
   ShowPortDetails();
 }
 
+QString TForm1::Shown(const std::string& text) const {
+  return QString::fromStdString(text == NotAvailableText ? Core->Texts.NotAvailable : text);
+}
+
 void TForm1::ShowPortDetails() {
   QString details, identity;
   const SerialPage& page = Core->Conn.Page;
@@ -262,7 +275,7 @@ void TForm1::ShowPortDetails() {
       for (const std::string& note : d->Port.Notes) text += (text.empty() ? "" : ". ") + note;
       identity = QString::fromStdString(text);
     } else {
-      details = QStringLiteral("COM%1 is not present").arg(QString::fromStdString(page.ComPortText));
+      details = QString::fromStdString(FillIn(Core->Texts.PortNotPresent, {page.ComPortText}));
     }
   } else {
     // No port to tell of: perhaps one that was plugged in went unseen.
@@ -339,9 +352,67 @@ void TForm1::TimerConnectionTimer() { Core->Conn.TimerConnectionTimer(); }
 void TForm1::SB_COMPortDetectContinueClick() {
   if (!Core->Conn.SB_COMPortDetectContinueClick()) return;
   ui->PageControlConf->setCurrentWidget(ui->TabSheetCheckVersion);
+  ShowFirmwareFile();
+}
+
+void TForm1::ShowFirmwareFile() {
   const QString version = QString::fromStdString(NewFirmwareVersion);
   ui->LabelNewVersion->setText(version);
   ui->LabelNewVersion2->setText(version);
+  // The names keep the system's 8-bit encoding; a long folder loses its
+  // middle, so that the file's name and the folder's end stay in sight.
+  const QString folder = QDir::toNativeSeparators(QFile::decodeName(FirmwareFolder.c_str()));
+  const QString name = QFile::decodeName(std::filesystem::path(FirmwarePath).filename().string().c_str());
+  const QString file = QString::fromStdString(
+      FillIn(Core->Texts.FirmwareFileInFolder, {name.toStdString(), folder.toStdString()}));
+  QLabel* label = ui->LabelNewFile;
+  label->setText(label->fontMetrics().elidedText(file, Qt::ElideMiddle, label->width()));
+}
+
+// --- a firmware file dropped on the window ----------------------------------------------
+
+bool TForm1::TakesFirmwareDrops() const {
+  // Before Yes only: from then on the progress page shows until Finish, and
+  // the engineering page's operations run on the file loaded.
+  QWidget* page = ui->PageControlConf->currentWidget();
+  const bool beforeUpgrade =
+      page == ui->TabSheetWelcome || page == ui->TabSheetCOMDetect || page == ui->TabSheetCheckVersion;
+  return beforeUpgrade && Core->Upgrade.UpgradeState == usIdle;
+}
+
+namespace {
+// The one local file a drag carries, or nothing.
+QString DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile()) return {};
+  return data->urls().front().toLocalFile();
+}
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (TakesFirmwareDrops() && !DroppedFile(event->mimeData()).isEmpty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty()) return event->ignore();
+  RunGuarded([&] {
+    if (LoadDroppedFirmware(path))
+      event->acceptProposedAction();
+    else
+      event->ignore();
+  });
+}
+
+bool TForm1::LoadDroppedFirmware(const QString& path) {
+  if (!TakesFirmwareDrops()) return false;
+  // As the program's argument: the wizard goes on in the file's folder.
+  FirmwarePath = EnterFirmwareFolder(QFile::encodeName(path).toStdString());
+  LoadFirmwareFile();
+  ShowFirmwareFile();
+  return true;
 }
 
 void TForm1::SpeedButtonCancelClick() { ResetWizard(); }

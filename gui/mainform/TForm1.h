@@ -14,6 +14,8 @@
 
 class MessageBoxes;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class TfrmAbout;
 class TfrmAgreement;
 namespace Ui {
@@ -52,9 +54,10 @@ class TForm1 : public QMainWindow {
   std::string SettingsDir;
   std::string SettingsFile;
   // The firmware file the constructor loads, and its version text, shown on
-  // the version page.
+  // the version page; FirmwareFolder is the folder it was loaded from.
   std::string FirmwarePath;
   std::string NewFirmwareVersion;
+  std::string FirmwareFolder;
 
   // The window timers: one connection step a second, the connection
   // animation, and the upgrade sequencer's 1 ms tick (running only while the
@@ -100,9 +103,15 @@ class TForm1 : public QMainWindow {
   void spbBaudRateClick();
   // Ctrl+Shift+F12: the engineering page, for technicians.
   void ShowEngineeringPage();
+  // A firmware file dropped on the window, loaded as the program's argument
+  // is; false, with nothing loaded, while an upgrade or an engineering
+  // operation may run.
+  bool LoadDroppedFirmware(const QString& path);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // The exit query; the window closes only on OK.
@@ -135,6 +144,16 @@ class TForm1 : public QMainWindow {
   void ShowProgressPage();
   // The version labels, the engineering page's rate lists and the line log.
   void ShowDeviceLink();
+  // The firmware file's version, name and folder on the version page.
+  void ShowFirmwareFile();
+  // The texts set by code in the language just loaded; before: those of
+  // the language before.
+  void ShowLanguageTexts(const LanguageTexts& before);
+  // A dropped file may be taken now: no upgrade has begun.
+  bool TakesFirmwareDrops() const;
+  // A text of the serial-port page as shown: "N/A" in the language.
+  QString Shown(const std::string& text) const;
+  static constexpr const char* NotAvailableText = "N/A";
   // The device and description of the port in cbxComPort, and why it can't be
   // opened when that is so.
   void ShowPortDetails();

@@ -90,7 +90,11 @@ class TForm1::Captions : public CaptionTargets {
                                             : static_cast<QWidget*>(form_.frmAgreement_);
     if (!owner) return;
     const QString name = QString::fromUtf8(control.data(), static_cast<qsizetype>(control.size()));
-    if (QObject* target = owner->findChild<QObject*>(name)) SetText(target, QString::fromStdString(text));
+    // A row naming the window itself sets its title.
+    if (name == owner->objectName())
+      owner->setWindowTitle(QString::fromStdString(text));
+    else if (QObject* target = owner->findChild<QObject*>(name))
+      SetText(target, QString::fromStdString(text));
   }
   void ButtonCaptionsLoaded() override { form_.Core->Conn.ShowButtonCaption(); }
   void StatusTextsLoaded() override { form_.Core->Conn.ShowStatusText(); }
@@ -98,6 +102,23 @@ class TForm1::Captions : public CaptionTargets {
  private:
   TForm1& form_;
 };
+
+void TForm1::ShowLanguageTexts(const LanguageTexts& before) {
+  const LanguageTexts& texts = Core->Texts;
+  ui->SpeedButtonStart->setToolTip(QString::fromStdString(texts.StartHint));
+  // The progress page's texts of the language before follow the new one;
+  // the time left does at its next estimate.
+  ProgressPage& page = Core->Upgrade.Page;
+  for (std::string LanguageTexts::*text :
+       {&LanguageTexts::FirmwareStatus, &LanguageTexts::UpgradeInProcess, &LanguageTexts::UpgradeFinished,
+        &LanguageTexts::Programming, &LanguageTexts::ProgrammingDots, &LanguageTexts::Verifying,
+        &LanguageTexts::VerifyingDots, &LanguageTexts::Success}) {
+    if (page.StatusText == before.*text) page.StatusText = texts.*text;
+    if (page.Notice == before.*text) page.Notice = texts.*text;
+  }
+  ShowProgressPage();
+  ShowFirmwareFile();
+}
 
 void TForm1::ApplySavedLanguage() {
   QAction* const entries[] = {ui->mnuLangEnglish, ui->mnuLangTraChinese, ui->mnuLangSimpChinese};
@@ -116,7 +137,9 @@ void TForm1::mnuLangTraChineseClick(QObject* sender) {
   SetCharset(ui->PageControlConf, pack->FontCharset);
   if (frmAbout_) SetCharset(frmAbout_->findChild<QWidget*>(QStringLiteral("Memo1")), pack->FontCharset);
   Captions captions(*this);
+  const LanguageTexts before = Core->Texts;
   LoadLanguageFile(LanguageFilePath(ProgramDir, *pack), pack->CodePage, Core->Texts, captions);
+  ShowLanguageTexts(before);
   ShowSerialPage();
   if (frmAbout_) frmAbout_->LoadReadMe(ReadMeFilePath(ProgramDir, *pack), pack->CodePage);
 }

@@ -2,13 +2,13 @@
 // lists, the settings file, the language files and the firmware file. The
 // window calls each at its place in the start-up and closing order; each
 // does its work as that code joins the window.
-#include "mainform/TForm1.h"
-
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "common/Exception.h"
 #include "common/MessageBoxes.h"
+#include "mainform/TForm1.h"
 #include "settings/SettingsFile.h"
 #include "ui_Form1.h"
 
@@ -42,7 +42,14 @@ void TForm1::ResetUpgradeCounters() { Core->Upgrade.ResetUpgradeCounters(); }
 void TForm1::LoadFirmwareFile() {
   FirmwareFile& file = Core->Firmware;
   file = LoadFirmwareImage(FirmwarePath);
-  if (!file.Opened) return;  // the date edit keeps its design text
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(FirmwarePath, ec);
+  FirmwareFolder = (ec ? std::filesystem::current_path(ec) : absolute.parent_path()).string();
+  // A file loaded in place of another shows nothing of the one before.
+  NewFirmwareVersion.clear();
+  ui->LabeledEdit_Firmware_File_Version->clear();
+  ui->LabeledEdit_Firmware_File_Date->clear();
+  if (!file.Opened) return;
   NewFirmwareVersion = file.Version;
   ui->LabeledEdit_Firmware_File_Version->setText(QString::fromLatin1(file.Version.c_str()));
   ui->LabeledEdit_Firmware_File_Date->setText(QString::fromLatin1(file.Date.c_str()));
@@ -54,7 +61,11 @@ void TForm1::LoadFirmwareFile() {
 
 // While the serial port object is closed, the port picked or typed becomes
 // its device.
-void TForm1::cbxComPortChange() { Core->Conn.cbxComPortChange(ui->cbxComPort->currentText().toStdString()); }
+void TForm1::cbxComPortChange() {
+  std::string text = ui->cbxComPort->currentText().toStdString();
+  if (text == Core->Texts.NotAvailable) text = NotAvailableText;  // the list's entry in the language
+  Core->Conn.cbxComPortChange(text);
+}
 
 // The rate picked becomes the serial port object's rate.
 void TForm1::cbxBaudRateChange() { Core->Conn.cbxBaudRateChange(ui->cbxBaudRate->currentIndex()); }

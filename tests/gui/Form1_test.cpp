@@ -4,21 +4,25 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <QUrl>
 
 #include "FindControl.h"
 #include "GuiTestMain.h"
@@ -721,6 +725,45 @@ class Form1Test : public QObject {
     auto* bar = Find<QProgressBar>(form, "ProgressBar1");
     QCOMPARE(bar->maximum(), file.TotalBlocks());
     QVERIFY(bar->maximum() > 100);
+  }
+
+  // A file dropped on the window before the upgrade is loaded as the
+  // program's argument is, and the version page shows it; once the upgrade
+  // has begun a drop is refused and changes nothing.
+  void a_dropped_firmware_file_is_loaded_until_the_upgrade_begins() {
+    if (!*KQ30_SAMPLE_FIRMWARE) QSKIP("no sample firmware in this build");
+    QTemporaryDir started, other;
+    RestartIn(started, false);  // no KQ-30.bin: refused at Yes
+    QVERIFY(!form->Core->Firmware.FitToFlash());
+    const QString dropped = other.filePath("KQ-30 new.bin");
+    QVERIFY(QFile::copy(KQ30_SAMPLE_FIRMWARE, dropped));
+    const QString before = QDir::currentPath();
+    auto drop = [&](const QString& path) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(path)});
+      QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(form, &enter);
+      QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(form, &drop);
+      return enter.isAccepted() && drop.isAccepted();
+    };
+    auto* pages = Find<QStackedWidget>(form, "PageControlConf");
+    pages->setCurrentWidget(Find(form, "TabSheetCheckVersion"));
+    QVERIFY(drop(dropped));
+    const QString now = QDir::currentPath();
+    QDir::setCurrent(before);
+    QCOMPARE(QFileInfo(now).canonicalFilePath(), QFileInfo(other.path()).canonicalFilePath());
+    QVERIFY(form->Core->Firmware.FitToFlash());
+    QCOMPARE(Find<QLabel>(form, "LabelNewVersion")->text(), QStringLiteral("SAMPLE 1.10"));
+    // The name, and the folder's end at least (a long folder loses its middle).
+    const QString file = Find<QLabel>(form, "LabelNewFile")->text();
+    QVERIFY2(file.startsWith(QStringLiteral("KQ-30 new.bin in ")) && file.endsWith(now.right(6)),
+             qPrintable(file));
+    pages->setCurrentWidget(Find(form, "TabSheetFirmwareProgress"));
+    QVERIFY(!drop(started.filePath("none.bin")));
+    QDir::setCurrent(before);
+    QVERIFY(form->Core->Firmware.FitToFlash());
+    QCOMPARE(Find<QLabel>(form, "LabelNewVersion")->text(), QStringLiteral("SAMPLE 1.10"));
   }
 
   void a_port_that_does_not_open_asks_before_connecting() {

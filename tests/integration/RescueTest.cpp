@@ -155,8 +155,8 @@ TEST(RecoverTool, ACablePulledAtEveryRequestInTurnLeavesAUnitTheRescueBringsBack
   ASSERT_EQ(packed.status, 0) << packed.output;
   const FirmwareFile image = LoadFirmwareImage(firmware.string());
   ASSERT_TRUE(image.FitToFlash()) << image.Reason;
-  const std::string common = "KQ30_NO_KERNEL_PORTS=1 " + Tool() + " upgrade --port 4 --baud 38400 --yes --firmware '" +
-                             firmware.string() + "'";
+  const std::string common = "KQ30_NO_KERNEL_PORTS=1 " + Tool() +
+                             " upgrade --port 4 --baud 38400 --yes --firmware '" + firmware.string() + "'";
   const int requests = 2 * 3 + 2;
   std::string commands;  // the command byte of each request cut short, in turn
   for (int cut = 1; cut <= requests; ++cut) {

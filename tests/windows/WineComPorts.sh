@@ -151,12 +151,13 @@ EOF
     ;;
 
   unplugged)
-    # The cable pulled in the middle of the upgrade: the wizard's message; the
-    # unit, plugged in again, waits in its boot loader, and the rescue writes
-    # the firmware into it.
+    # The cable pulled in the middle of the upgrade: Wine's driver reports
+    # the hang-up, and the message says the port went away; the unit,
+    # plugged in again, waits in its boot loader, and the rescue writes the
+    # firmware into it.
     start_unit $UNPLUGGED_PORT --unplug-at 300
     win upgrade --port $UNPLUGGED_PORT --baud 38400 --yes --firmware "$firmware"
-    expect 1 "Programming Fail! Please try again."
+    expect 1 "the port or its adapter went away during the upgrade, and the unit waits in its boot loader"
     kill -USR1 "$unit"
     for _ in $(seq 100); do
       grep -q 'plugged in again' "$work/sim$UNPLUGGED_PORT.out" && break

@@ -487,7 +487,8 @@ TEST(UpgradeSequencer, APortGoneEndsEachOperationAtOnce) {
     int resets;
     bool succeeded;  // the finished page, without a version notice
   } cases[] = {
-      {"writing", [](const auto& s) { return s.UpgradeState == usWriting && s.BlockIndex == 1; }, false, gone, 1, false},
+      {"writing", [](const auto& s) { return s.UpgradeState == usWriting && s.BlockIndex == 1; }, false, gone,
+       1, false},
       {"verifying", [](const auto& s) { return s.UpgradeState == usVerifying; }, false, gone, 1, false},
       {"length sent", [](const auto& s) { return s.UpgradeState == usFinishing; }, false, gone, 1, false},
       {"run command sent", [](const auto& s) { return s.FinishStep == 1; }, false, std::nullopt, 0, true},
